@@ -1,0 +1,129 @@
+/* ferrolink: BiSS master library, flat exported interface.
+ * Every function returns a BISS_ErrorEnum code (0 = success). Results go into
+ * caller memory; texts are narrow and zero-terminated; nothing is to be freed. */
+#ifndef FERROLINK_H
+#define FERROLINK_H
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#ifdef FERROLINK_BUILD
+#define BISS_API __declspec(dllexport)
+#else
+#define BISS_API __declspec(dllimport)
+#endif
+#define BISS_CALL __stdcall
+
+typedef unsigned long BISS_U32;
+
+/* Error codes; BISS_GetLastError hands out their level and text. */
+typedef enum BISS_ErrorEnum {
+    eBISS_NO_ERROR = 0,
+    eBISS_INVALID_HANDLE = 1,
+    eBISS_DRIVER_MISSING = 2,
+    eBISS_NO_CONNECTION = 3,
+    eBISS_NO_INTERFACE = 4,
+    eBISS_INVALID_PARAMETER = 5,
+    eBISS_ADDRESS_RANGE = 6,
+    eBISS_VALUE_RANGE = 7,
+    eBISS_USB_CONNECTION = 8,
+    eBISS_FILE_NOT_FOUND = 9,
+    eBISS_FILE_FORMAT = 10,
+    eBISS_VERIFY_FAILED = 11,
+    eBISS_MASTER_COMM_FAILED = 12,
+    eBISS_BISS_COMM_FAILED = 13,
+    eBISS_REGISTER_REJECTED = 14,
+    eBISS_FRAME_FAILED = 15,
+    eBISS_REGCNT_EXCEEDED = 16,
+    eBISS_FRAME_RATE_TOO_HIGH = 17,
+    eBISS_USB_NOT_HIGH_SPEED = 18,
+    eBISS_DATA_OVERFLOW = 19,
+    eBISS_FILE_PERMISSION = 20,
+    eBISS_EDS_NOT_USED = 21,
+    eBISS_EDS_INVALID = 22,
+    eBISS_EDS_CHECKSUM = 23,
+    eBISS_REGISTER_COMM_FAILED = 24,
+    eBISS_CHANNEL_COUNT_EXCEEDED = 25,
+    /* BISS_Open when all 256 handles have been handed out. */
+    eBISS_TOO_MANY_HANDLES = eBISS_INVALID_HANDLE
+} BISS_ErrorEnum;
+
+/* A text buffer for BISS_GetLastError must hold this many bytes. */
+#define BISS_ERROR_TEXT_SIZE 95
+#define BISS_MAX_HANDLES 256
+#define BISS_MAX_CHANNELS 8
+
+typedef enum BISS_InterfaceEnum {
+    eBISS_IF_NONE = 0,
+    eBISS_IF_LPT_1 = 1,
+    eBISS_IF_LPT_2 = 2,
+    eBISS_IF_LPT_3 = 3,
+    eBISS_IF_FTDI = 4,
+    eBISS_IF_DRAVIO_A = 5,
+    eBISS_IF_DRAVIO_B = 6,
+    eBISS_IF_PCIE = 7
+} BISS_InterfaceEnum;
+
+/* Communication parameters, for BISS_SetComParam / BISS_GetComParam. */
+typedef enum BISS_ComParamEnum {
+    eBISS_CP_MASTER_ID = 0,          /* read-only */
+    eBISS_CP_MASTER_REVISION = 1,    /* read-only */
+    eBISS_CP_PROTOCOL = 2,           /* 0 BiSS, 1 third kind, 2 SSI */
+    eBISS_CP_CLKENI = 3,
+    eBISS_CP_FREQ_SCD = 4,
+    eBISS_CP_FREQ_REG = 5,
+    eBISS_CP_FREQ_AGS = 6,
+    eBISS_CP_CTRL_SLAVE = 7,
+    eBISS_CP_CTRL_ADDRESS = 8,
+    eBISS_CP_CTRL_WRITE = 9,
+    eBISS_CP_CTRL_DATA = 10,
+    eBISS_CP_SSI_WRITE = 11,
+    eBISS_CP_SSI_WRITE_TIMEOUT = 12,
+    eBISS_CP_CHANNEL_LIMIT = 13,     /* read-only */
+    eBISS_CP_MAX_REGCNT = 14,        /* read-only */
+    eBISS_CP_EN_MO = 15,
+    eBISS_CP_FREQ_AGS_REG = 16,
+    eBISS_CP_EDS_BANK = 17,
+    eBISS_CP_DISABLE_TIMEOUT = 18,
+    eBISS_CP_ENABLE_TTL = 19,
+    eBISS_CP_CHANNEL_COUNT = 20,     /* read-only */
+    eBISS_CP_COUNT = 21
+} BISS_ComParamEnum;
+
+/* Frame parameters of one data channel, for BISS_SetFrameParam / BISS_GetFrameParam.
+ * Indices 4-6 carry no name; they are kept and saved with the configuration.
+ * eBISS_FP_ID_COUNT has no place in the master's table: it takes the next free
+ * index after the nine, so a call with it is refused as an unknown index. */
+typedef enum BISS_FrameParamEnum {
+    eBISS_FP_SCD_LENGTH = 0,
+    eBISS_FP_CRC_POLY = 1,
+    eBISS_FP_CRC_INVERT = 2,
+    eBISS_FP_CONTENT_COUNT = 3,
+    eBISS_FP_CRC_START = 7,
+    eBISS_FP_EN_GRAY = 8,
+    eBISS_FP_ID_COUNT = 9,
+    eBISS_FP_COUNT = 9
+} BISS_FrameParamEnum;
+
+/* Handles and library version. */
+BISS_API int BISS_CALL BISS_Open(BISS_U32 *pulHandle);
+BISS_API int BISS_CALL BISS_Close(BISS_U32 ulHandle);
+BISS_API int BISS_CALL BISS_GetDLLVersion(BISS_U32 *pulVersion);
+BISS_API int BISS_CALL BISS_GetLastError(BISS_U32 ulHandle, BISS_U32 *pulErrorCode,
+                                         BISS_U32 *pulErrorLevel, char *pcErrorText);
+
+/* Communication and frame parameters, master register image. */
+BISS_API int BISS_CALL BISS_SetComParam(BISS_U32 ulHandle, BISS_U32 ulParam, BISS_U32 ulValue);
+BISS_API int BISS_CALL BISS_GetComParam(BISS_U32 ulHandle, BISS_U32 ulParam, BISS_U32 *pulValue);
+BISS_API int BISS_CALL BISS_SetFrameParam(BISS_U32 ulHandle, BISS_U32 ulChannel, BISS_U32 ulParam,
+                                          BISS_U32 ulValue);
+BISS_API int BISS_CALL BISS_GetFrameParam(BISS_U32 ulHandle, BISS_U32 ulChannel, BISS_U32 ulParam,
+                                          BISS_U32 *pulValue);
+BISS_API int BISS_CALL BISS_GetMasterRegister(BISS_U32 ulHandle, BISS_U32 ulAddress, BISS_U32 *pulValue);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* FERROLINK_H */

@@ -1,0 +1,109 @@
+// Turning the parameters into the target image of the master's 256 registers.
+#include "BissMaster.h"
+#include "ferrolink.h"
+
+namespace ferrolink {
+namespace {
+
+bool IsUsbAdapter(uint32_t type) { return type == eBISS_IF_DRAVIO_A || type == eBISS_IF_DRAVIO_B; }
+
+constexpr uint32_t ChannelRegister(uint32_t base, uint32_t channel) { return base + 4 * channel; }
+
+} // namespace
+
+MasterChipInfo BissMasterClass::GetMasterInfo() const
+{
+    return {channelLimit_, registerCountLimit_, chipId_, chipRevision_};
+}
+
+void BissMasterClass::BuildRegisterImage()
+{
+    BuildRegisterImage(GetMasterInfo());
+}
+
+void BissMasterClass::BuildRegisterImage(const MasterChipInfo &chip)
+{
+    const bool legacy = chip.chipId == kLegacyChipId && chip.revision == 0;
+    const uint32_t protocol = params_.Com(eBISS_CP_PROTOCOL);
+
+    splitSlot_ = -1;
+    splitCrcLength_ = 0;
+
+    target_[0xF5] = params_.Com(eBISS_CP_CLKENI) & 1;
+    if (IsUsbAdapter(interfaceType_) && chip.chipId == 0x52 && chip.revision >= 4) {
+        target_[0xE5] = 2 * (params_.Com(eBISS_CP_EN_MO) & 1) + 1;
+        target_[0xE9] = 0;
+    }
+    target_[0xE6] = 32 * (params_.Com(eBISS_CP_FREQ_REG) & 7) + (params_.Com(eBISS_CP_FREQ_SCD) & 0x1F);
+    target_[0xE8] = params_.Com(eBISS_CP_FREQ_AGS);
+
+    // Bits 0-5 of 0xC0+4n: data bits the master reads, minus 1; bit 6: channel in use.
+    for (uint32_t n = 0; n < chip.channelLimit && n < kChannels; ++n) {
+        const uint32_t length = params_.Frame(n, eBISS_FP_SCD_LENGTH);
+        const uint32_t poly = params_.Frame(n, eBISS_FP_CRC_POLY);
+        const uint32_t invert = params_.Frame(n, eBISS_FP_CRC_INVERT);
+        const uint32_t start = params_.Frame(n, eBISS_FP_CRC_START);
+        const uint32_t gray = params_.Frame(n, eBISS_FP_EN_GRAY);
+
+        uint32_t config;
+        if (legacy) {
+            config = length == 0 ? 0 : length - CrcLength(poly) + 63;
+            if (protocol == 2)
+                config += 0x80;
+        } else {
+            config = 0;
+            if (length != 0) {
+                uint32_t masterCrc = 0;
+                if (start == 0 && poly > 0 && poly < 256) {
+                    masterCrc = CrcLength(poly);  // the master checks the CRC itself
+                } else if (length > 64) {
+                    // The master reads the CRC bits into the next slot.
+                    masterCrc = CrcLength(poly);
+                    splitSlot_ = static_cast<int32_t>(n + 1);
+                    splitCrcLength_ = masterCrc;
+                }
+                config = length - masterCrc + 63;
+                if (IsUsbAdapter(interfaceType_) && gray != 0)
+                    config += 0x80;
+            }
+        }
+        target_[ChannelRegister(0xC0, n)] = config;
+
+        uint32_t crc = 0;
+        if (start == 0 && poly < 256) {
+            crc = poly / 2;
+            const bool masterInverts = interfaceType_ == eBISS_IF_DRAVIO_B || chip.chipId == 0x84;
+            if (masterInverts ? poly != 0 : invert != 0)
+                crc += 0x80;
+        }
+        target_[ChannelRegister(0xC1, n)] = crc;
+
+        if (legacy)
+            target_[ChannelRegister(0xC2, n)] = protocol == 0 ? 0x80 : 0;
+        else
+            target_[ChannelRegister(0xC2, n)] = !IsUsbAdapter(interfaceType_) && gray != 0 ? 0x80 : 0;
+        target_[ChannelRegister(0xC3, n)] = 0;
+    }
+
+    if (!legacy) {
+        const uint32_t field = protocol == 0 ? 1 : protocol == 2 ? 2 : 0;
+        const uint32_t fourFields = field * (1 + 4 + 16 + 64);
+        target_[0xEC] = 1;
+        target_[0xED] = fourFields;
+        target_[0xEE] = fourFields;
+    }
+
+    if (splitSlot_ >= 0 && static_cast<uint32_t>(splitSlot_) < kChannels)
+        target_[ChannelRegister(0xC0, static_cast<uint32_t>(splitSlot_))] = splitCrcLength_ + 63;
+}
+
+int BissMasterClass::GetMasterRegister(uint32_t address, uint32_t *value)
+{
+    BuildRegisterImage();
+    if (address >= kRegisters)
+        return eBISS_ADDRESS_RANGE;
+    *value = target_[address];
+    return eBISS_NO_ERROR;
+}
+
+} // namespace ferrolink
