@@ -107,7 +107,22 @@ int Runtime::LoadPanel(int parentPanel, std::string_view resourceFile, int resou
         return UIE_RESOURCE_NOT_FOUND;
     if (entry->isPage)
         return UIE_NOT_ALLOWED;
-    return Instantiate(*document, *entry, resourceFile, 0, 0);
+    const int handle = Instantiate(*document, *entry, resourceFile, 0, 0);
+    if (handle > 0)
+        AnnounceTree(handle);
+    return handle;
+}
+
+void Runtime::AnnounceTree(int panel)
+{
+    const Panel *found = FindPanel(panel);
+    Notify(ChangeKind::PanelAdded, panel);
+    for (const Control &control : found->controls) {
+        for (const TabPage &page : control.tab.pages)
+            AnnounceTree(page.panel);
+    }
+    if (found->menuBar != 0)
+        Notify(ChangeKind::MenuBarAdded, found->menuBar);
 }
 
 int Runtime::Instantiate(const UirDocument &document, const PanelTemplate &entry,
