@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <zlib.h>
+
 #include <fstream>
 #include <iterator>
 
@@ -53,4 +55,54 @@ void WriteWholeFile(const std::string &path, const std::string &content)
 {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file << content;
+}
+
+static std::uint32_t BigEndian(const std::string &bytes, std::size_t at)
+{
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at])) << 24 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 1])) << 16 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 2])) << 8 |
+           static_cast<unsigned char>(bytes[at + 3]);
+}
+
+DecodedPng DecodePng(const std::string &png)
+{
+    DecodedPng decoded;
+    std::string packed;
+    for (std::size_t at = 8; at + 12 <= png.size();) {
+        const std::uint32_t length = BigEndian(png, at);
+        const std::string type = png.substr(at + 4, 4);
+        const std::string data = png.substr(at + 8, length);
+        const uLong crc = crc32(crc32(0, Z_NULL, 0), reinterpret_cast<const Bytef *>(png.data() + at + 4), length + 4);
+        decoded.crcsValid = decoded.crcsValid && crc == BigEndian(png, at + 8 + length);
+        if (type == "IHDR") {
+            decoded.width = BigEndian(data, 0);
+            decoded.height = BigEndian(data, 4);
+        } else if (type == "IDAT") {
+            packed += data;
+        }
+        at += 12 + length;
+    }
+    uLongf size = static_cast<uLongf>(decoded.height) * (1 + 3 * decoded.width);
+    decoded.pixels.resize(size);
+    if (uncompress(reinterpret_cast<Bytef *>(decoded.pixels.data()), &size,
+                   reinterpret_cast<const Bytef *>(packed.data()), static_cast<uLong>(packed.size())) != Z_OK)
+        decoded.pixels.clear();
+    return decoded;
+}
+
+
+bool DecodedPng::Contains(std::uint32_t rgb) const
+{
+    for (std::size_t row = 0; row < height; ++row) {
+        for (std::size_t x = 0; x < width; ++x) {
+            const std::size_t at = row * (1 + 3 * width) + 1 + 3 * x;
+            const std::uint32_t pixel = static_cast<std::uint32_t>(static_cast<unsigned char>(pixels[at])) << 16 |
+                                        static_cast<std::uint32_t>(static_cast<unsigned char>(pixels[at + 1])) << 8 |
+                                        static_cast<unsigned char>(pixels[at + 2]);
+            if (pixel == rgb)
+                return true;
+        }
+    }
+    return false;
 }

@@ -1,6 +1,7 @@
 // A fresh folder under the temporary folder for one test, removed with its files afterwards.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 class TemporaryFolder {
@@ -19,3 +20,15 @@ private:
 
 std::string ReadWholeFile(const std::string &path);
 void WriteWholeFile(const std::string &path, const std::string &content);
+
+// A PNG file as the run-time writes it (8-bit RGB), unpacked.
+struct DecodedPng {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::string pixels; // per row: filter byte, then R G B per pixel
+    bool crcsValid = true;
+
+    bool Contains(std::uint32_t rgb) const;
+};
+
+DecodedPng DecodePng(const std::string &png);
