@@ -132,3 +132,14 @@ TEST_F(UiTest, SleepPolicyAndCursorAreKept)
     GetMouseCursor(&cursor);
     EXPECT_EQ(cursor, CURSOR_WAIT);
 }
+
+TEST_F(UiTest, TimerWhosePanelGoesAwayStops)
+{
+    SetCtrlAttribute(main, MAIN_TICK, ATTR_ENABLED, 1);
+    const int panel = main;
+    Log().onTick = [panel](int) { DiscardPanel(panel); };
+    driver.Advance(1.0);
+    EXPECT_EQ(Log().ticks, 1);
+    EXPECT_EQ(SetCtrlAttribute(main, MAIN_TICK, ATTR_ENABLED, 1), UIE_INVALID_PANEL);
+    EXPECT_EQ(ProcessDrawEvents(), 0);
+}
