@@ -13,6 +13,7 @@ namespace cvi {
 namespace {
 
 Runtime *g_current = nullptr;
+constexpr std::size_t kMaxTitleLength = 255;
 
 std::string DocumentKey(std::string_view resourceFile)
 {
@@ -509,7 +510,10 @@ int Runtime::GetPanelTitle(int panel, char *title)
         return UIE_INVALID_PANEL;
     if (!title)
         return UIE_INVALID_VALUE;
-    std::memcpy(title, found->title.c_str(), found->title.size() + 1);
+    // Callers cannot ask for the title's length, so it comes in at most a fixed size.
+    const std::size_t length = std::min<std::size_t>(found->title.size(), kMaxTitleLength);
+    found->title.copy(title, length);
+    title[length] = '\0';
     return 0;
 }
 
