@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "BissParams.h"
+#include "BitValue.h"
 #include "ControlSequenceState.h"
 #include "ErrorHistory.h"
 #include "ScdContent.h"
@@ -97,6 +98,8 @@ private:
     uint32_t configuredChannels_ = 0;
     int32_t splitSlot_ = -1;
     uint32_t splitCrcLength_ = 0;
+    // Last single-cycle data of each channel, CRC removed.
+    std::array<BitValueClass, kChannels> scdValues_{};
     std::string bitText_;
     std::array<std::string, 3> crcWorkTexts_;
 
