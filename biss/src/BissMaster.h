@@ -54,7 +54,8 @@ public:
     // Master register image.
     MasterChipInfo GetMasterInfo() const;
     void BuildRegisterImage();
-    void BuildRegisterImage(const MasterChipInfo &chip);
+    // The image for a given chip behind a given interface type.
+    void BuildRegisterImage(const MasterChipInfo &chip, uint32_t interfaceType);
     int GetMasterRegister(uint32_t address, uint32_t *value);
     uint32_t TargetRegister(uint32_t address) const { return target_[address]; }
     int32_t SplitSlot() const { return splitSlot_; }
