@@ -61,6 +61,12 @@ public:
     int32_t SplitSlot() const { return splitSlot_; }
     uint32_t SplitCrcLength() const { return splitCrcLength_; }
 
+    // Register images as Intel HEX files and the CRC over caller bytes; the load
+    // works on a copy of the count, so the caller's is never changed.
+    int SaveRegister(const char *fileName, uint32_t start, uint32_t count, const BISS_U32 *data) const;
+    int LoadRegister(const char *fileName, uint32_t start, uint32_t count, BISS_U32 *data) const;
+    int CalculateCrc(uint32_t polynomial, const BISS_U32 *data, uint32_t count, BISS_U32 *crc) const;
+
     uint32_t InterfaceType() const { return interfaceType_; }
     const std::string &InterfaceDescription() const { return interfaceDescription_; }
 
