@@ -67,6 +67,10 @@ public:
     int LoadRegister(const char *fileName, uint32_t start, uint32_t count, BISS_U32 *data) const;
     int CalculateCrc(uint32_t polynomial, const BISS_U32 *data, uint32_t count, BISS_U32 *crc) const;
 
+    // The configuration registers as a text listing (CRLF lines), values from
+    // the image the current parameters give; 0 or 5.
+    int SaveRegisterListing(const char *fileName);
+
     uint32_t InterfaceType() const { return interfaceType_; }
     const std::string &InterfaceDescription() const { return interfaceDescription_; }
 

@@ -5,6 +5,11 @@ using namespace ferrolink;
 
 extern "C" {
 
+int BISS_CALL BISS_SaveMasterConfig(BISS_U32 ulHandle, const char *pcFileName)
+{
+    return CallMaster(ulHandle, [&](BissMasterClass &m) { return m.SaveRegisterListing(pcFileName); });
+}
+
 int BISS_CALL BISS_SaveRegister(BISS_U32 ulHandle, const char *pcFileName, BISS_U32 ulStartAddress,
                                 BISS_U32 ulNumberOfBytes, const BISS_U32 *pulData)
 {

@@ -20,13 +20,16 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-// One line without its line end; false at the end of the file.
+// One line without its line end, cut one past the longest line accepted so a
+// file with no line ends does not pile up in memory; false at the end of the file.
 bool ReadLine(std::FILE *file, std::string *line)
 {
     line->clear();
     int c;
-    while ((c = std::fgetc(file)) != EOF && c != '\n')
-        line->push_back(static_cast<char>(c));
+    while ((c = std::fgetc(file)) != EOF && c != '\n') {
+        if (line->size() <= IntelHexImage::kMaxLineLength + 1)
+            line->push_back(static_cast<char>(c));
+    }
     if (c == EOF && line->empty())
         return false;
     if (!line->empty() && line->back() == '\r')

@@ -2,6 +2,7 @@
 // 16 bytes from address 0, then the end record.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 

@@ -4,7 +4,9 @@
 #include <windows.h>
 
 #include <filesystem>
+#include <cstdio>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -276,6 +278,87 @@ TEST_F(FilesTest, CrcRefusesWhatItCannotCompute)
     EXPECT_EQ(eBISS_INVALID_PARAMETER, BISS(BISS_CalculateCRC)(handle_, 0x43, &one, 1, nullptr));
     EXPECT_EQ(0, BISS(BISS_CalculateCRC)(handle_, 0x43, nullptr, 0, &crc));
     EXPECT_EQ(static_cast<BISS_U32>(eBISS_INVALID_PARAMETER), LastCode());
+}
+
+// The listing as documented: 49 lines, values given by address (others 0).
+std::string ExpectedListing(const std::map<BISS_U32, BISS_U32> &values)
+{
+    std::vector<std::pair<BISS_U32, std::string>> rows;
+    for (BISS_U32 n = 0; n < 8; ++n) {
+        const std::string slave = "SL" + std::to_string(n + 1) + " / ";
+        rows.emplace_back(0xC0 + 4 * n, slave + "Config Sensor Data");
+        rows.emplace_back(0xC1 + 4 * n, slave + "Config Sensor Data CRC");
+        rows.emplace_back(0xC2 + 4 * n, slave + "Config Data Conversion");
+        rows.emplace_back(0xC3 + 4 * n, slave + "Reserved");
+    }
+    const char *common[] = {"Reserved", "Reserved", "WNR / REGADR", "REGADR", "CHSEL", "Slave ID",
+                            "Frequency Division", "Reserved", "Frequency Division AGS", "Reserved",
+                            "Reserved", "Reserved", "Reserved", "Reserved", "Reserved", "Reserved"};
+    for (BISS_U32 i = 0; i < 16; ++i)
+        rows.emplace_back(0xE0 + i, common[i]);
+    rows.emplace_back(0xF5, "CLKENI (Test Modes)");
+
+    std::string text;
+    for (const auto &[address, label] : rows) {
+        const auto found = values.find(address);
+        char line[64];
+        std::snprintf(line, sizeof line, "Adr.: 0x%02lX\tValue: 0x%02lX\t", address,
+                      found == values.end() ? 0ul : found->second);
+        text += line + label + "\r\n";
+    }
+    return text;
+}
+
+TEST_F(FilesTest, MasterListingWithDefaultsAndNoInterface)
+{
+    const std::string path = PathOf("master.txt");
+    WriteText("master.txt", std::string(5000, 'x'));  // replaced whole
+    ASSERT_EQ(0, BISS(BISS_SaveMasterConfig)(handle_, path.c_str()));
+    // Frequency division 2 * 32 + 4, AGS 124, one BiSS field per channel in 0xED.
+    EXPECT_EQ(ExpectedListing({{0xE6, 0x44}, {0xE8, 0x7C}, {0xED, 0x55}}), ReadText("master.txt"));
+
+    BISS_U32 limit = 99;
+    ASSERT_EQ(0, BISS(BISS_GetComParam)(handle_, eBISS_CP_CHANNEL_LIMIT, &limit));
+    EXPECT_EQ(0u, limit) << "the listing borrows eight channels only for itself";
+}
+
+TEST_F(FilesTest, MasterListingShowsTheImageOfTheParameters)
+{
+    ASSERT_EQ(0, BISS(BISS_SetFrameParam)(handle_, 2, eBISS_FP_SCD_LENGTH, 40));
+    ASSERT_EQ(0, BISS(BISS_SetFrameParam)(handle_, 2, eBISS_FP_CRC_POLY, 0x43));
+    ASSERT_EQ(0, BISS(BISS_SetFrameParam)(handle_, 2, eBISS_FP_CRC_INVERT, 1));
+    ASSERT_EQ(0, BISS(BISS_SetFrameParam)(handle_, 2, eBISS_FP_EN_GRAY, 1));
+    ASSERT_EQ(0, BISS(BISS_SetFrameParam)(handle_, 7, eBISS_FP_SCD_LENGTH, 12));
+    ASSERT_EQ(0, BISS(BISS_SetComParam)(handle_, eBISS_CP_PROTOCOL, 2));
+    ASSERT_EQ(0, BISS(BISS_SetComParam)(handle_, eBISS_CP_CLKENI, 1));
+    ASSERT_EQ(0, BISS(BISS_SetComParam)(handle_, eBISS_CP_FREQ_AGS, 0x1234));
+    const std::string path = PathOf("master.txt");
+    ASSERT_EQ(0, BISS(BISS_SaveMasterConfig)(handle_, path.c_str()));
+    // Channel 3 (SL3): 40 bits less 6 CRC bits, + 63; polynomial / 2 with the
+    // invert bit; Gray code bit without a USB adapter. SL8: 12 data bits.
+    // 0xEC and 0xEE are listed as 0 whatever the image holds.
+    EXPECT_EQ(ExpectedListing({{0xC8, 0x61},
+                               {0xC9, 0xA1},
+                               {0xCA, 0x80},
+                               {0xDC, 0x4B},
+                               {0xE6, 0x44},
+                               {0xE8, 0x1234},
+                               {0xED, 0xAA},
+                               {0xF5, 0x01}}),
+              ReadText("master.txt"));
+}
+
+TEST_F(FilesTest, MasterListingRefusals)
+{
+    fs::create_directories(folder_ / "folder.txt");
+    const std::string folder = PathOf("folder.txt");
+    EXPECT_EQ(eBISS_INVALID_PARAMETER, BISS(BISS_SaveMasterConfig)(handle_, folder.c_str()));
+    EXPECT_EQ(static_cast<BISS_U32>(eBISS_INVALID_PARAMETER), LastCode());
+    EXPECT_EQ(eBISS_INVALID_PARAMETER, BISS(BISS_SaveMasterConfig)(handle_, nullptr));
+    const std::string path = PathOf("master.txt");
+    EXPECT_EQ(eBISS_INVALID_HANDLE, BISS(BISS_SaveMasterConfig)(0, path.c_str()));
+    EXPECT_EQ(eBISS_INVALID_HANDLE, BISS(BISS_SaveMasterConfig)(257, path.c_str()));
+    EXPECT_FALSE(fs::exists(path));
 }
 
 } // namespace
