@@ -1,7 +1,8 @@
 // An unsigned value of up to 64 bits that knows how many bits it occupies.
 // Single-cycle data, CRC bits and content items are cut, shifted and printed
 // through it. Bits are numbered 0 (least significant) to 63; a field (top, count)
-// is the count bits whose highest bit is top.
+// is the count bits whose highest bit is top. Every change of the value
+// recomputes the bit length, shifts and binary text included.
 #pragma once
 
 #include <cstdint>
