@@ -502,10 +502,16 @@ TEST(Stringx, BstrCacheAndReference)
     EXPECT_EQ(s.copy_to_bstr(nullptr), E_POINTER);
 
     {
-        _stringx::bstr_ref ref(s);
+        _stringx::bstr_ref ref = s.get_bstr_ref();
         BSTR* slot = ref.arm();
         SysFreeString(*slot);
         *slot = SysAllocString(L"from callee");
+    }
+    EXPECT_EQ(W(s), L"from callee");
+
+    // Not armed: whatever happens to the cache, the text stays.
+    {
+        _stringx::bstr_ref ref = s.get_bstr_ref();
     }
     EXPECT_EQ(W(s), L"from callee");
 }

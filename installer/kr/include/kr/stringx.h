@@ -180,6 +180,7 @@ public:
     // COM and ANSI interplay.
     BSTR* c_bstr();
     HRESULT copy_to_bstr(BSTR* out) const;
+    bstr_ref get_bstr_ref() noexcept { return bstr_ref(*this); }
     const char* c_narrow();
     int to_multibyte(char* bytes, int size, UINT code_page) const;
     int assign_multibyte(const char* bytes, int count, UINT code_page);
