@@ -47,6 +47,7 @@ public:
     const SlaveRegisterFile &Registers() const { return registers_; }
 
     void SetStartBitDelay(unsigned frames) { control_.SetStartBitDelay(frames); }
+    void SetCorruptsAnswerCrc(bool corrupts) { control_.SetCorruptsAnswerCrc(corrupts); }
     // Not owned; null removes it.
     void SetBehaviour(SlaveBehaviour *behaviour) { behaviour_ = behaviour; }
 

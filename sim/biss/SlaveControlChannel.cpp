@@ -64,6 +64,8 @@ bool SlaveControlChannel::Exchange(bool cdm)
         out = true;
         const uint8_t value = target_.ReadForControl(address_);
         answer_ = (static_cast<uint32_t>(value) << 4) | (~ControlCrc(value, 8) & 0xFu);
+        if (corruptsAnswerCrc_)
+            answer_ ^= 1u;
         answerLeft_ = 12;
         phase_ = Phase::ReadAnswer;
         break;

@@ -45,6 +45,8 @@ public:
 
     // Frames the slave holds back its start bit after the master's S.
     void SetStartBitDelay(unsigned frames) { startBitDelay_ = frames; }
+    // A faulty slave: the CRC of every byte it reads out is wrong.
+    void SetCorruptsAnswerCrc(bool corrupts) { corruptsAnswerCrc_ = corrupts; }
 
     bool Idle() const { return phase_ == Phase::Idle; }
 
@@ -75,6 +77,7 @@ private:
     const uint8_t slaveId_;
     ControlTarget &target_;
     unsigned startBitDelay_ = 0;
+    bool corruptsAnswerCrc_ = false;
 
     Phase phase_ = Phase::Idle;
     bool lastCdm_ = false;
