@@ -549,4 +549,32 @@ TEST(Stringx, CodePages)
     EXPECT_STREQ(narrow.c_narrow(), "narrow copy grows past the first sixty-four bytes of the cache, which it must");
 }
 
+TEST(Stringx, NarrowCacheHoldsMultiByteTexts)
+{
+    // Thread locales whose ANSI code page takes more than one byte per character:
+    // Japanese (two bytes) and Hindi, a Unicode-only locale (UTF-8 under Wine:
+    // three bytes for the euro sign, more than twice the UTF-16 length).
+    struct Case {
+        LANGID language;
+        wchar_t ch;
+    };
+    const Case cases[] = {
+        {MAKELANGID(LANG_JAPANESE, SUBLANG_JAPANESE_JAPAN), L'\x3042'},
+        {MAKELANGID(LANG_HINDI, SUBLANG_DEFAULT), L'\x20ac'},
+    };
+    const LCID previous = GetThreadLocale();
+    for (const Case& c : cases) {
+        SetThreadLocale(MAKELCID(c.language, SORT_DEFAULT));
+        for (size_t count : {1u, 31u, 32u, 63u, 64u, 200u}) {
+            _stringx text(count, c.ch);
+            char expected[1024] = {};
+            const int bytes = WideCharToMultiByte(CP_THREAD_ACP, 0, text.c_str(), -1, expected, sizeof(expected),
+                                                  nullptr, nullptr);
+            ASSERT_GT(bytes, 0);
+            EXPECT_EQ(std::string(text.c_narrow()), std::string(expected)) << c.language << " x" << count;
+        }
+    }
+    SetThreadLocale(previous);
+}
+
 } // namespace
