@@ -113,6 +113,15 @@ BISS_API int BISS_CALL BISS_GetDLLVersion(BISS_U32 *pulVersion);
 BISS_API int BISS_CALL BISS_GetLastError(BISS_U32 ulHandle, BISS_U32 *pulErrorCode,
                                          BISS_U32 *pulErrorLevel, char *pcErrorText);
 
+/* Interface selection, master registers and the BiSS start-up. */
+BISS_API int BISS_CALL BISS_SetInterface(BISS_U32 ulHandle, BISS_U32 ulInterface, const char *pcName);
+BISS_API int BISS_CALL BISS_GetInterface(BISS_U32 ulHandle, BISS_U32 *pulInterface);
+BISS_API int BISS_CALL BISS_GetInterfaceInfo(BISS_U32 ulHandle, BISS_U32 ulReserved, char *pcInfo);
+BISS_API int BISS_CALL BISS_WriteMasterRegister(BISS_U32 ulHandle, BISS_U32 ulAddress, BISS_U32 ulValue);
+BISS_API int BISS_CALL BISS_ReadMasterRegister(BISS_U32 ulHandle, BISS_U32 ulAddress, BISS_U32 *pulValue);
+BISS_API int BISS_CALL BISS_WriteMasterParams(BISS_U32 ulHandle);
+BISS_API int BISS_CALL BISS_InitBissComm(BISS_U32 ulHandle);
+
 /* Communication and frame parameters, master register image. */
 BISS_API int BISS_CALL BISS_SetComParam(BISS_U32 ulHandle, BISS_U32 ulParam, BISS_U32 ulValue);
 BISS_API int BISS_CALL BISS_GetComParam(BISS_U32 ulHandle, BISS_U32 ulParam, BISS_U32 *pulValue);

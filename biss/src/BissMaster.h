@@ -7,11 +7,15 @@
 #include <string>
 #include <vector>
 
+#include <windows.h>
+
 #include "BissParams.h"
 #include "BitValue.h"
 #include "ControlSequenceState.h"
 #include "ErrorHistory.h"
 #include "ScdContent.h"
+#include "Dravio.h"
+#include "DravioThread.h"
 
 class wxTextFile;
 
@@ -51,12 +55,29 @@ public:
     const BissParamClass &Params() const { return params_; }
     uint32_t ConfiguredChannels() const { return configuredChannels_; }
 
+    // Interface selection and master register access.
+    int SetInterface(uint32_t type, const char *name);
+    int GetInterface(uint32_t *type);
+    int GetInterfaceInfo(uint32_t reserved, std::string *text) const;
+    int WriteMasterRegister(uint32_t address, uint32_t value);
+    int ReadMasterRegister(uint32_t address, uint32_t *value);
+    int ReadEndOfCycle(uint8_t *endOfCycle);
+    void IdentifyMaster();
+    int VerifyMaster(uint32_t address);
+    static bool ProbeLibrary(const char *file);
+
+    // BiSS start-up.
+    int InitBissComm();
+
     // Master register image.
-    MasterChipInfo GetMasterInfo() const;
+    MasterChipInfo GetMasterInfo();
     void BuildRegisterImage();
     // The image for a given chip behind a given interface type.
     void BuildRegisterImage(const MasterChipInfo &chip, uint32_t interfaceType);
     int GetMasterRegister(uint32_t address, uint32_t *value);
+    int WriteMasterParams(bool onlyChanged);
+    int WriteImageRegister(uint32_t address, bool onlyChanged);
+    int ReadMasterConfig();
     uint32_t TargetRegister(uint32_t address) const { return target_[address]; }
     int32_t SplitSlot() const { return splitSlot_; }
     uint32_t SplitCrcLength() const { return splitCrcLength_; }
@@ -80,8 +101,25 @@ public:
     // The line readers of the XML files stop here.
     static bool IsAtLastLine(wxTextFile &file);
 
+    // USB adapter back end (interface types 5 and 6).
+    int UsbOpenAdapter(const std::string &name, const GUID &interfaceClass, bool trimName);
+    int UsbCloseAdapter();
+    int UsbReadRegisters(const uint8_t *addresses, uint8_t *values, uint32_t count, uint8_t *status);
+    int UsbReadRegistersSplit(const uint8_t *addresses, uint8_t *values, uint32_t count, uint8_t *status);
+    int UsbWriteRegisters(const uint8_t *addresses, const uint8_t *values, uint8_t *readBack, uint32_t count,
+                          uint8_t *status);
+    int UsbWriteRegister(uint8_t address, uint8_t value);
+    int UsbReadRegister(uint8_t address, uint8_t *value);
+    int UsbSetInstruction(int drainMode, bool stop);
+    int UsbStartBiss();
+
 private:
     void RecountConfiguredChannels();
+    int InitBissCommUsb();
+    uint8_t UsbOptions() const;
+    int UsbSend(const std::vector<uint8_t> &frame);
+    DWORD UsbReceive(std::vector<uint8_t> *response, DWORD timeoutMs);
+    DWORD UsbReceiveEcho(uint8_t firstAddress, std::vector<uint8_t> *response, DWORD timeoutMs);
 
     // Descriptions from identifier and profile files, by the file's section position.
     std::array<std::vector<ScdContentXmlClass>, kChannels> fileContents_;
@@ -113,6 +151,9 @@ private:
     std::array<BitValueClass, kChannels> scdValues_{};
     std::string bitText_;
     std::array<std::string, 3> crcWorkTexts_;
+    dravio::CDravio usbDevice_;
+    dravio::CDravioReadThread usbIn_;
+    dravio::CDravioWriteThread usbOut_;
 
     // Frames kept by the streaming: one element each until frames are stored.
     std::vector<uint32_t> storedFrameNumbers_ = std::vector<uint32_t>(1);
