@@ -1,8 +1,8 @@
 // The adapter reached the way ferrolink reaches it: through the simulated USB
 // driver's seam (device path, descriptors, configuration, bound pipes, bulk
 // transfers).
-#include "DravioAdapterLink.h"
 #include "MasterRegisters.h"
+#include "UsbAdapterRig.h"
 
 #include "sim/dravio/DriverProtocol.h"
 #include "sim/dravio/SimDriver.h"
@@ -22,8 +22,8 @@ constexpr uint8_t kIdle = status::kEndOfCycle | status::kNoErrors;
 class DravioLinkTest : public ::testing::Test {
 protected:
     explicit DravioLinkTest(bool highSpeed = true)
-        : master(MasterChipProfile::Chip52Rev4(), line), adapter(master, AdapterIdentity{"SN-0042", highSpeed}),
-          link(driver, adapter, kAdapterInterfaceA), seam(driver.Seam())
+        : rig(driver, MasterChipProfile::Chip52Rev4(), AdapterIdentity{"SN-0042", highSpeed}), line(rig.line),
+          master(rig.master), adapter(rig.adapter), link(rig.link), seam(driver.Seam())
     {
         line.AddSlave().SetChannels({{16, 0xBEEF, 0, 0}});
         master.Poke(0xC0, 0x4F);
@@ -112,10 +112,11 @@ protected:
     }
 
     dravio::sim::SimDriver driver;
-    SimBissLine line;
-    SimBissMaster master;
-    SimUsbAdapter adapter;
-    DravioAdapterLink link;
+    UsbAdapterRig rig;
+    SimBissLine &line;
+    SimBissMaster &master;
+    SimUsbAdapter &adapter;
+    DravioAdapterLink &link;
     const dravio::DriverSeam &seam;
     std::vector<HANDLE> handles;
     HANDLE in = INVALID_HANDLE_VALUE;
@@ -146,6 +147,7 @@ TEST_F(DravioLinkTest, RequestsAndAnswersCrossThePipes)
     Connect();
     Send({2, 0, 0x15, 0x1F, 0xEB, 0, 0xFF, 0xFF, 0xFF, 0xFF});
     EXPECT_EQ(Receive(), Bytes({2, 0, 0x15, 0x1F, 0, kIdle, 0xEB, 0x52, 0xFF, 0xFF}));
+    EXPECT_EQ(rig.clock.NowMicroseconds(), 125u); // one request at high speed
 
     // Frame cycle with the two data registers of a 16-bit channel.
     Send({6, 0, 0x25, 0x1F, 0xF4, 4, 0, 0, 1, 0, 0xFF, 0xFF, 0xFF, 0xFF});
