@@ -122,6 +122,18 @@ BISS_API int BISS_CALL BISS_GetFrameParam(BISS_U32 ulHandle, BISS_U32 ulChannel,
                                           BISS_U32 *pulValue);
 BISS_API int BISS_CALL BISS_GetMasterRegister(BISS_U32 ulHandle, BISS_U32 ulAddress, BISS_U32 *pulValue);
 
+/* The master's configuration registers as a text listing, from the parameters. */
+BISS_API int BISS_CALL BISS_SaveMasterConfig(BISS_U32 ulHandle, const char *pcFileName);
+
+/* Register images as Intel HEX files (one byte value per element, at most 40000
+ * bytes from address 0) and the CRC over caller bytes. */
+BISS_API int BISS_CALL BISS_SaveRegister(BISS_U32 ulHandle, const char *pcFileName, BISS_U32 ulStartAddress,
+                                         BISS_U32 ulNumberOfBytes, const BISS_U32 *pulData);
+BISS_API int BISS_CALL BISS_LoadRegister(BISS_U32 ulHandle, const char *pcFileName, BISS_U32 ulStartAddress,
+                                         BISS_U32 ulNumberOfBytes, BISS_U32 *pulData);
+BISS_API int BISS_CALL BISS_CalculateCRC(BISS_U32 ulHandle, BISS_U32 ulPolynomial, const BISS_U32 *pulData,
+                                         BISS_U32 ulNumberOfBytes, BISS_U32 *pulCrc);
+
 #ifdef __cplusplus
 }
 #endif

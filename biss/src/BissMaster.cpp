@@ -90,6 +90,22 @@ void BissMasterClass::RecountConfiguredChannels()
     }
 }
 
+int BissMasterClass::SaveRegister(const char *fileName, uint32_t start, uint32_t count,
+                                  const BISS_U32 *data) const
+{
+    return params_.SaveHex(fileName, start, count, data);
+}
+
+int BissMasterClass::LoadRegister(const char *fileName, uint32_t start, uint32_t count, BISS_U32 *data) const
+{
+    return params_.LoadHex(fileName, start, count, data);
+}
+
+int BissMasterClass::CalculateCrc(uint32_t polynomial, const BISS_U32 *data, uint32_t count, BISS_U32 *crc) const
+{
+    return params_.CalculateCrc(polynomial, data, count, crc);
+}
+
 bool BissMasterClass::IsAtLastLine(wxTextFile &file)
 {
     const size_t count = file.GetLineCount();

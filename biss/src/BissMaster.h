@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "BissParams.h"
+#include "BitValue.h"
 #include "ControlSequenceState.h"
 #include "ErrorHistory.h"
 #include "ScdContent.h"
@@ -53,11 +54,22 @@ public:
     // Master register image.
     MasterChipInfo GetMasterInfo() const;
     void BuildRegisterImage();
-    void BuildRegisterImage(const MasterChipInfo &chip);
+    // The image for a given chip behind a given interface type.
+    void BuildRegisterImage(const MasterChipInfo &chip, uint32_t interfaceType);
     int GetMasterRegister(uint32_t address, uint32_t *value);
     uint32_t TargetRegister(uint32_t address) const { return target_[address]; }
     int32_t SplitSlot() const { return splitSlot_; }
     uint32_t SplitCrcLength() const { return splitCrcLength_; }
+
+    // Register images as Intel HEX files and the CRC over caller bytes; the load
+    // works on a copy of the count, so the caller's is never changed.
+    int SaveRegister(const char *fileName, uint32_t start, uint32_t count, const BISS_U32 *data) const;
+    int LoadRegister(const char *fileName, uint32_t start, uint32_t count, BISS_U32 *data) const;
+    int CalculateCrc(uint32_t polynomial, const BISS_U32 *data, uint32_t count, BISS_U32 *crc) const;
+
+    // The configuration registers as a text listing (CRLF lines), values from
+    // the image the current parameters give; 0 or 5.
+    int SaveRegisterListing(const char *fileName);
 
     uint32_t InterfaceType() const { return interfaceType_; }
     const std::string &InterfaceDescription() const { return interfaceDescription_; }
@@ -97,6 +109,8 @@ private:
     uint32_t configuredChannels_ = 0;
     int32_t splitSlot_ = -1;
     uint32_t splitCrcLength_ = 0;
+    // Last single-cycle data of each channel, CRC removed.
+    std::array<BitValueClass, kChannels> scdValues_{};
     std::string bitText_;
     std::array<std::string, 3> crcWorkTexts_;
 

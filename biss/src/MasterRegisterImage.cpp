@@ -18,10 +18,10 @@ MasterChipInfo BissMasterClass::GetMasterInfo() const
 
 void BissMasterClass::BuildRegisterImage()
 {
-    BuildRegisterImage(GetMasterInfo());
+    BuildRegisterImage(GetMasterInfo(), interfaceType_);
 }
 
-void BissMasterClass::BuildRegisterImage(const MasterChipInfo &chip)
+void BissMasterClass::BuildRegisterImage(const MasterChipInfo &chip, uint32_t interfaceType)
 {
     const bool legacy = chip.chipId == kLegacyChipId && chip.revision == 0;
     const uint32_t protocol = params_.Com(eBISS_CP_PROTOCOL);
@@ -30,7 +30,7 @@ void BissMasterClass::BuildRegisterImage(const MasterChipInfo &chip)
     splitCrcLength_ = 0;
 
     target_[0xF5] = params_.Com(eBISS_CP_CLKENI) & 1;
-    if (IsUsbAdapter(interfaceType_) && chip.chipId == 0x52 && chip.revision >= 4) {
+    if (IsUsbAdapter(interfaceType) && chip.chipId == 0x52 && chip.revision >= 4) {
         target_[0xE5] = 2 * (params_.Com(eBISS_CP_EN_MO) & 1) + 1;
         target_[0xE9] = 0;
     }
@@ -63,7 +63,7 @@ void BissMasterClass::BuildRegisterImage(const MasterChipInfo &chip)
                     splitCrcLength_ = masterCrc;
                 }
                 config = length - masterCrc + 63;
-                if (IsUsbAdapter(interfaceType_) && gray != 0)
+                if (IsUsbAdapter(interfaceType) && gray != 0)
                     config += 0x80;
             }
         }
@@ -72,7 +72,7 @@ void BissMasterClass::BuildRegisterImage(const MasterChipInfo &chip)
         uint32_t crc = 0;
         if (start == 0 && poly < 256) {
             crc = poly / 2;
-            const bool masterInverts = interfaceType_ == eBISS_IF_DRAVIO_B || chip.chipId == 0x84;
+            const bool masterInverts = interfaceType == eBISS_IF_DRAVIO_B || chip.chipId == 0x84;
             if (masterInverts ? poly != 0 : invert != 0)
                 crc += 0x80;
         }
@@ -81,7 +81,7 @@ void BissMasterClass::BuildRegisterImage(const MasterChipInfo &chip)
         if (legacy)
             target_[ChannelRegister(0xC2, n)] = protocol == 0 ? 0x80 : 0;
         else
-            target_[ChannelRegister(0xC2, n)] = !IsUsbAdapter(interfaceType_) && gray != 0 ? 0x80 : 0;
+            target_[ChannelRegister(0xC2, n)] = !IsUsbAdapter(interfaceType) && gray != 0 ? 0x80 : 0;
         target_[ChannelRegister(0xC3, n)] = 0;
     }
 
