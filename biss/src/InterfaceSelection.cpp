@@ -101,22 +101,32 @@ int BissMasterClass::GetInterfaceInfo(uint32_t reserved, std::string *text) cons
     return eBISS_NO_ERROR;
 }
 
+// Addresses and values beyond a byte are refused, never cut: 0x1F4 must not
+// reach the instruction register.
 int BissMasterClass::WriteMasterRegister(uint32_t address, uint32_t value)
 {
-    const uint8_t address8 = static_cast<uint8_t>(address);
-    const uint8_t value8 = static_cast<uint8_t>(value);
+    if (interfaceType_ == eBISS_IF_NONE)
+        return eBISS_NO_INTERFACE;
+    if (address > 0xFF)
+        return eBISS_ADDRESS_RANGE;
+    if (value > 0xFF)
+        return eBISS_VALUE_RANGE;
     if (IsUsbType(interfaceType_))
-        return UsbWriteRegister(address8, value8);
+        return UsbWriteRegister(static_cast<uint8_t>(address), static_cast<uint8_t>(value));
     return eBISS_NO_INTERFACE;
 }
 
 int BissMasterClass::ReadMasterRegister(uint32_t address, uint32_t *value)
 {
-    const uint8_t address8 = static_cast<uint8_t>(address);
+    *value = 0;
+    if (interfaceType_ == eBISS_IF_NONE)
+        return eBISS_NO_INTERFACE;
+    if (address > 0xFF)
+        return eBISS_ADDRESS_RANGE;
     uint8_t value8 = 0;
     int result = eBISS_NO_INTERFACE;
     if (IsUsbType(interfaceType_))
-        result = UsbReadRegister(address8, &value8);
+        result = UsbReadRegister(static_cast<uint8_t>(address), &value8);
     *value = value8;
     return result;
 }

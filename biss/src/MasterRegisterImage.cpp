@@ -9,6 +9,9 @@ bool IsUsbAdapter(uint32_t type) { return type == eBISS_IF_DRAVIO_A || type == e
 
 constexpr uint32_t ChannelRegister(uint32_t base, uint32_t channel) { return base + 4 * channel; }
 
+// A shadow entry no register value can equal.
+constexpr uint32_t kUnknownRegister = 0xFFFFFFFF;
+
 } // namespace
 
 void BissMasterClass::BuildRegisterImage()
@@ -105,7 +108,9 @@ int BissMasterClass::WriteImageRegister(uint32_t address, bool onlyChanged)
 {
     if (onlyChanged && shadow_[address] == target_[address])
         return eBISS_NO_ERROR;
-    shadow_[address] = target_[address];
+    // The shadow says what the master holds: it follows only a verified write,
+    // so a failed one is retried by the next "only changed" write.
+    shadow_[address] = kUnknownRegister;
     if (target_[address] > 255)
         return eBISS_VALUE_RANGE;
     int result = WriteMasterRegister(address, target_[address]);
@@ -114,11 +119,8 @@ int BissMasterClass::WriteImageRegister(uint32_t address, bool onlyChanged)
     uint32_t readBack = 0;
     if ((result = ReadMasterRegister(address, &readBack)) != eBISS_NO_ERROR)
         return result;
-    if (readBack != target_[address]) {
-        shadow_[address] = readBack;
-        return eBISS_MASTER_COMM_FAILED;
-    }
-    return eBISS_NO_ERROR;
+    shadow_[address] = readBack;
+    return readBack == target_[address] ? eBISS_NO_ERROR : eBISS_MASTER_COMM_FAILED;
 }
 
 int BissMasterClass::WriteMasterParams(bool onlyChanged)

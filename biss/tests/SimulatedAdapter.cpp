@@ -6,18 +6,45 @@
 
 namespace ferrolink_test {
 
+namespace {
+
+HMODULE SimModule()
+{
+    static const HMODULE module = [] {
+        SetEnvironmentVariableA("VANTREL_SIMULATION", "1");
+        HMODULE loaded = LoadLibraryA("dravio_sim.dll");
+        if (loaded == nullptr)
+            throw std::runtime_error("dravio_sim.dll does not load");
+        return loaded;
+    }();
+    return module;
+}
+
+template <class Function>
+Function *SimExport(const char *name)
+{
+    return reinterpret_cast<Function *>(reinterpret_cast<void *>(GetProcAddress(SimModule(), name)));
+}
+
+// ferrolink's waits read the rig's virtual clock while a rig is plugged in.
+void UseClockOf(sim::biss::UsbAdapterRig *rig)
+{
+    using SetClock = void(uint32_t (*)(void *), void *);
+    static SetClock *const setClock = SimExport<SetClock>("DravioSim_SetClock");
+    if (rig == nullptr) {
+        setClock(nullptr, nullptr);
+        return;
+    }
+    setClock([](void *context) { return static_cast<sim::biss::UsbAdapterRig *>(context)->clock.NowMilliseconds(); },
+             rig);
+}
+
+} // namespace
+
 dravio::sim::ISimController &SimulatedDriver()
 {
-    static dravio::sim::ISimController *const controller = [] {
-        SetEnvironmentVariableA("VANTREL_SIMULATION", "1");
-        HMODULE module = LoadLibraryA("dravio_sim.dll");
-        if (module == nullptr)
-            throw std::runtime_error("dravio_sim.dll does not load");
-        using GetController = dravio::sim::ISimController *(*)();
-        auto get = reinterpret_cast<GetController>(
-            reinterpret_cast<void *>(GetProcAddress(module, "DravioSim_GetController")));
-        return get();
-    }();
+    static dravio::sim::ISimController *const controller =
+        SimExport<dravio::sim::ISimController *()>("DravioSim_GetController")();
     return *controller;
 }
 
@@ -25,6 +52,7 @@ void SimulatedAdapterTest::Plug(sim::biss::AdapterIdentity identity, const sim::
 {
     rig_ = std::make_unique<sim::biss::UsbAdapterRig>(SimulatedDriver(), chip, std::move(identity));
     ASSERT_EQ(0u, rig_->link.Status());
+    UseClockOf(rig_.get());
     ASSERT_EQ(0, BISS(BISS_Open)(&handle_));
 }
 
@@ -32,6 +60,7 @@ void SimulatedAdapterTest::TearDown()
 {
     if (handle_ != 0)
         BISS(BISS_Close)(handle_);
+    UseClockOf(nullptr);
     rig_.reset();
 }
 
