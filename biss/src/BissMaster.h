@@ -137,8 +137,12 @@ public:
 
     // Last SCD value of each slot and the stored frames, as the frame cycle and
     // the streaming leave them.
-    const BitValueClass &ScdValue(uint32_t slot) const { return scdValues_[slot]; }
-    void SetScdValue(uint32_t slot, const BitValueClass &value) { scdValues_[slot] = value; }
+    BitValueClass ScdValue(uint32_t slot) const { return slot < kChannels ? scdValues_[slot] : BitValueClass(); }
+    void SetScdValue(uint32_t slot, const BitValueClass &value)
+    {
+        if (slot < kChannels)
+            scdValues_[slot] = value;
+    }
     uint32_t StoredFrameCount() const { return storedFrameCount_; }
     // Replaces every stored array by one of count elements (at least one).
     void ResizeStoredFrames(uint32_t count);
