@@ -171,6 +171,10 @@ public:
     // The line readers of the XML files stop here.
     static bool IsAtLastLine(wxTextFile &file);
 
+    // The legacy channel table of the older exported names.
+    int SetChannelExtra(uint32_t channel, uint32_t index, uint32_t value);
+    int GetChannelExtra(uint32_t channel, uint32_t index, uint32_t *value) const;
+
     // USB adapter back end (interface types 5 and 6).
     int UsbOpenAdapter(const std::string &name, const GUID &interfaceClass, bool trimName);
     int UsbCloseAdapter();
