@@ -26,6 +26,20 @@ _stringx EnvironmentValue(const _stringx& name)
     return value;
 }
 
+// The texts of argument items, in order; their results are not consulted.
+std::vector<_stringx> EvaluateArguments(const ExpressionItems& arguments, const CProperties* context)
+{
+    std::vector<_stringx> texts;
+    texts.reserve(arguments.size());
+    for (const std::unique_ptr<CExpressionItem>& argument : arguments) {
+        _stringx text;
+        if (argument)
+            argument->Evaluate(context, text);
+        texts.push_back(text);
+    }
+    return texts;
+}
+
 } // namespace
 
 CExpressionItem::CExpressionItem(std::unique_ptr<CExpressionItem> left, std::unique_ptr<CExpressionItem> right)
@@ -182,17 +196,4 @@ HRESULT CObjectExpressionItem::Evaluate(const CProperties* context, _stringx& va
     if (member)
         member->CallMember(object, context, value);
     return S_OK;
-}
-
-std::vector<_stringx> EvaluateArguments(const ExpressionItems& arguments, const CProperties* context)
-{
-    std::vector<_stringx> texts;
-    texts.reserve(arguments.size());
-    for (const std::unique_ptr<CExpressionItem>& argument : arguments) {
-        _stringx text;
-        if (argument)
-            argument->Evaluate(context, text);
-        texts.push_back(text);
-    }
-    return texts;
 }

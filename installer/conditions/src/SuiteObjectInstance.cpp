@@ -60,8 +60,7 @@ HRESULT SuiteObjectInstance::GetMemberId(const _stringx& name, DISPID* id) const
 {
     if (!m_object)
         return E_NOINTERFACE;
-    _stringx member(name);
-    LPOLESTR names[1] = {const_cast<LPOLESTR>(member.c_str())};
+    LPOLESTR names[1] = {const_cast<LPOLESTR>(name.c_str())};
     return m_object->GetIDsOfNames(IID_NULL, names, 1, 0, id);
 }
 

@@ -108,6 +108,3 @@ private:
     _stringx m_name;
     ExpressionItems m_arguments;
 };
-
-// The texts of argument items, in order; their results are not consulted.
-std::vector<_stringx> EvaluateArguments(const ExpressionItems& arguments, const CProperties* context);
