@@ -221,6 +221,18 @@ TEST_F(ObjectExpression, ArgumentLists)
     EXPECT_EQ(log_->calls, std::vector<std::wstring>{L"Echo(a|b)"});
 }
 
+TEST_F(ObjectExpression, LongArgumentsEvaluate)
+{
+    std::wstring text = L"[@Parcel.Echo(";
+    std::wstring argument;
+    for (int i = 0; i < 50000; ++i) {
+        text += L"x[P]";
+        argument += L"x-p-";
+    }
+    text += L")]";
+    EXPECT_EQ(Expand(text.c_str()), argument);
+}
+
 TEST_F(ObjectExpression, ResultsBecomeText)
 {
     EXPECT_EQ(Expand(L"n=[@Parcel.Number]"), L"n=42");
