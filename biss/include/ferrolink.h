@@ -106,12 +106,30 @@ typedef enum BISS_FrameParamEnum {
     eBISS_FP_COUNT = 9
 } BISS_FrameParamEnum;
 
+/* Parameters of one SCD content item, for BISS_SetScdContentParams /
+ * BISS_GetScdContentParams. */
+typedef struct BissScdContentParams {
+    BISS_U32 ulFlag;      /* kept as 0 or 1 */
+    BISS_U32 ulBitLength; /* data bits of the item */
+    BISS_U32 ulValue3;    /* scale; reported as 2^ulBitLength while 0 */
+    BISS_U32 ulValue4;    /* offset */
+} BissScdContentParams;
+
 /* Handles and library version. */
 BISS_API int BISS_CALL BISS_Open(BISS_U32 *pulHandle);
 BISS_API int BISS_CALL BISS_Close(BISS_U32 ulHandle);
 BISS_API int BISS_CALL BISS_GetDLLVersion(BISS_U32 *pulVersion);
 BISS_API int BISS_CALL BISS_GetLastError(BISS_U32 ulHandle, BISS_U32 *pulErrorCode,
                                          BISS_U32 *pulErrorLevel, char *pcErrorText);
+
+/* Interface selection, master registers and the BiSS start-up. */
+BISS_API int BISS_CALL BISS_SetInterface(BISS_U32 ulHandle, BISS_U32 ulInterface, const char *pcName);
+BISS_API int BISS_CALL BISS_GetInterface(BISS_U32 ulHandle, BISS_U32 *pulInterface);
+BISS_API int BISS_CALL BISS_GetInterfaceInfo(BISS_U32 ulHandle, BISS_U32 ulReserved, char *pcInfo);
+BISS_API int BISS_CALL BISS_WriteMasterRegister(BISS_U32 ulHandle, BISS_U32 ulAddress, BISS_U32 ulValue);
+BISS_API int BISS_CALL BISS_ReadMasterRegister(BISS_U32 ulHandle, BISS_U32 ulAddress, BISS_U32 *pulValue);
+BISS_API int BISS_CALL BISS_WriteMasterParams(BISS_U32 ulHandle);
+BISS_API int BISS_CALL BISS_InitBissComm(BISS_U32 ulHandle);
 
 /* Communication and frame parameters, master register image. */
 BISS_API int BISS_CALL BISS_SetComParam(BISS_U32 ulHandle, BISS_U32 ulParam, BISS_U32 ulValue);
@@ -133,6 +151,31 @@ BISS_API int BISS_CALL BISS_LoadRegister(BISS_U32 ulHandle, const char *pcFileNa
                                          BISS_U32 ulNumberOfBytes, BISS_U32 *pulData);
 BISS_API int BISS_CALL BISS_CalculateCRC(BISS_U32 ulHandle, BISS_U32 ulPolynomial, const BISS_U32 *pulData,
                                          BISS_U32 ulNumberOfBytes, BISS_U32 *pulCrc);
+
+/* SCD content items and labels of a data channel. Items are split from the
+ * channel's data most significant first; values hold one element per item
+ * (BISS_GetScdContent) or per stored frame (BISS_GetScdFrameContent). Text
+ * results are copied whole: the caller sizes the buffers. */
+BISS_API int BISS_CALL BISS_GetScdContent(BISS_U32 ulHandle, BISS_U32 ulChannel, BISS_U32 *pulValues);
+BISS_API int BISS_CALL BISS_GetScdFrameContent(BISS_U32 ulHandle, BISS_U32 ulNumberOfFrames, BISS_U32 ulChannel,
+                                               BISS_U32 ulContentItem, BISS_U32 *pulValues);
+BISS_API int BISS_CALL BISS_SetScdContentLabels(BISS_U32 ulHandle, BISS_U32 ulChannel, BISS_U32 ulContentItem,
+                                                const char *pcLabel, const char *pcUnit);
+BISS_API int BISS_CALL BISS_GetScdContentLabels(BISS_U32 ulHandle, BISS_U32 ulChannel, BISS_U32 ulContentItem,
+                                                char *pcLabel, char *pcUnit);
+BISS_API int BISS_CALL BISS_SetScdContentParams(BISS_U32 ulHandle, BISS_U32 ulChannel, BISS_U32 ulContentItem,
+                                                const BissScdContentParams *pParams);
+BISS_API int BISS_CALL BISS_GetScdContentParams(BISS_U32 ulHandle, BISS_U32 ulChannel, BISS_U32 ulContentItem,
+                                                BissScdContentParams *pParams);
+/* Channel labels; a null text leaves its label as it is. */
+BISS_API int BISS_CALL BISS_SetSlaveLabel(BISS_U32 ulHandle, BISS_U32 ulChannel, const char *pcManufacturerLabel,
+                                          const char *pcSlaveLabel, const char *pcCompleteLabel);
+BISS_API int BISS_CALL BISS_GetSlaveLabel(BISS_U32 ulHandle, BISS_U32 ulChannel, char *pcManufacturerLabel,
+                                          char *pcSlaveLabel, char *pcCompleteLabel);
+
+/* The library's configuration as an XML document (bisscfg.dtd). */
+BISS_API int BISS_CALL BISS_SaveDLLConfig(BISS_U32 ulHandle, const char *pcFileName);
+BISS_API int BISS_CALL BISS_LoadDLLConfig(BISS_U32 ulHandle, const char *pcFileName);
 
 #ifdef __cplusplus
 }
