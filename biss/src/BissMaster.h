@@ -7,11 +7,17 @@
 #include <string>
 #include <vector>
 
+#include <windows.h>
+
 #include "BissParams.h"
+#include "BitValue.h"
 #include "ControlSequenceState.h"
 #include "ErrorHistory.h"
 #include "ScdContent.h"
+#include "Dravio.h"
+#include "DravioThread.h"
 
+class wxString;
 class wxTextFile;
 
 namespace ferrolink {
@@ -50,27 +56,145 @@ public:
     const BissParamClass &Params() const { return params_; }
     uint32_t ConfiguredChannels() const { return configuredChannels_; }
 
+    // Interface selection and master register access.
+    int SetInterface(uint32_t type, const char *name);
+    int GetInterface(uint32_t *type);
+    int GetInterfaceInfo(uint32_t reserved, std::string *text) const;
+    int WriteMasterRegister(uint32_t address, uint32_t value);
+    int ReadMasterRegister(uint32_t address, uint32_t *value);
+    int ReadEndOfCycle(uint8_t *endOfCycle);
+    void IdentifyMaster();
+    int VerifyMaster(uint32_t address);
+    static bool ProbeLibrary(const char *file);
+
+    // BiSS start-up.
+    int InitBissComm();
+
     // Master register image.
-    MasterChipInfo GetMasterInfo() const;
+    MasterChipInfo GetMasterInfo();
     void BuildRegisterImage();
     // The image for a given chip behind a given interface type.
     void BuildRegisterImage(const MasterChipInfo &chip, uint32_t interfaceType);
     int GetMasterRegister(uint32_t address, uint32_t *value);
+    int WriteMasterParams(bool onlyChanged);
+    int WriteImageRegister(uint32_t address, bool onlyChanged);
+    int ReadMasterConfig();
     uint32_t TargetRegister(uint32_t address) const { return target_[address]; }
     int32_t SplitSlot() const { return splitSlot_; }
     uint32_t SplitCrcLength() const { return splitCrcLength_; }
 
+    // Register images as Intel HEX files and the CRC over caller bytes; the load
+    // works on a copy of the count, so the caller's is never changed.
+    int SaveRegister(const char *fileName, uint32_t start, uint32_t count, const BISS_U32 *data) const;
+    int LoadRegister(const char *fileName, uint32_t start, uint32_t count, BISS_U32 *data) const;
+    int CalculateCrc(uint32_t polynomial, const BISS_U32 *data, uint32_t count, BISS_U32 *crc) const;
+
+    // The configuration registers as a text listing (CRLF lines), values from
+    // the image the current parameters give; 0 or 5.
+    int SaveRegisterListing(const char *fileName);
+
     uint32_t InterfaceType() const { return interfaceType_; }
     const std::string &InterfaceDescription() const { return interfaceDescription_; }
 
-    // Content lists of the first (caller's) table.
-    int ResizeContentList(uint32_t channel, uint32_t count);
+    // ---- Channel descriptions: content items, labels, identification files ----
+    // Table selector of the content and label operations: the caller's (user)
+    // description or the one auto-detection read from identification files.
+    using DescriptionTable = BissParamClass::FrameTable;
+    enum LabelKind : uint32_t { kCompleteLabel = 0, kManufacturerLabel = 1, kSlaveLabel = 2 };
+    // Largest content list of a channel; items are numbered 0..0xFFFF.
+    static constexpr uint32_t kMaxContentItems = 0x10000;
+    using IdentificationBytes = std::array<uint8_t, 8>;
+    // Start of an identification bit field: a position counted from the top bit
+    // of byte 0 (identifier files), or a bit number of bytes 0-1 (profile files).
+    enum class IdBitForm { kPosition, kBitNumber };
+
+    // Content lists and labels of both tables (no error codes: callers resize
+    // before they set or get an item).
+    void ResizeScdContent(uint32_t channel, uint32_t count, DescriptionTable table);
+    void ClearScdContent(uint32_t channel, DescriptionTable table);
+    bool SetScdContentItem(uint32_t channel, uint32_t index, const ScdContentClass &item, DescriptionTable table);
+    ScdContentClass GetScdContentItem(uint32_t channel, uint32_t index, DescriptionTable table) const;
+    uint32_t ContentCount(uint32_t channel, DescriptionTable table) const;
+    std::string GetChannelLabel(uint32_t channel, uint32_t kind, DescriptionTable table) const;
+    void SetChannelLabel(uint32_t channel, uint32_t kind, const std::string &text, uint8_t part,
+                         DescriptionTable table);
+    void ClearSlaveLabelParts(uint32_t channel);
+    // Slave positions a detected channel takes on the control channel (IdUsed).
+    uint32_t DetectedIdCount(uint32_t channel) const;
+    void SetDetectedIdCount(uint32_t channel, uint32_t count);
+
+    // Content items of the user description and the split of SCD values into them.
+    int GetScdContent(uint32_t channel, BISS_U32 *values) const;
+    int GetScdFrameContent(uint32_t frameCount, uint32_t channel, uint32_t item, BISS_U32 *values) const;
+    int SetScdContentLabels(uint32_t channel, uint32_t item, const char *label, const char *unit);
+    int GetScdContentLabels(uint32_t channel, uint32_t item, char *label, char *unit) const;
+    int SetScdContentParams(uint32_t channel, uint32_t item, uint32_t flag, uint32_t bitLength, uint32_t value3,
+                            uint32_t value4);
+    int GetScdContentParams(uint32_t channel, uint32_t item, BissScdContentParams *params) const;
+    int SetSlaveLabel(uint32_t channel, const char *manufacturer, const char *slave, const char *complete);
+    int GetSlaveLabel(uint32_t channel, char *manufacturer, char *slave, char *complete) const;
+    void CopyDetectedContent(uint32_t source, uint32_t destination, bool prepend);
+
+    // Last SCD value of each slot and the stored frames, as the frame cycle and
+    // the streaming leave them.
+    BitValueClass ScdValue(uint32_t slot) const { return slot < kChannels ? scdValues_[slot] : BitValueClass(); }
+    void SetScdValue(uint32_t slot, const BitValueClass &value)
+    {
+        if (slot < kChannels)
+            scdValues_[slot] = value;
+    }
+    uint32_t StoredFrameCount() const { return storedFrameCount_; }
+    // Replaces every stored array by one of count elements (at least one).
+    void ResizeStoredFrames(uint32_t count);
+    void StoreFrameValue(uint32_t frame, uint32_t channel, const BitValueClass &value);
+
+    // Identifier ("*idbiss*.xml") and profile ("*profile*.xml") files: true when
+    // a device matched and its description was read to its closing line.
+    bool ReadIdentifierFile(uint8_t slave, uint8_t baseChannel, const IdentificationBytes &id, wxTextFile &file);
+    bool ReadProfileFile(uint8_t slave, uint8_t baseChannel, const IdentificationBytes &id, wxTextFile &file);
+    const std::vector<ScdContentXmlClass> &FileContents(uint32_t position) const { return fileContents_[position]; }
+    std::vector<ScdContentXmlClass> &FileContents(uint32_t position) { return fileContents_[position]; }
+    void NameUnknownSlave(uint8_t slave, uint8_t baseChannel, bool manufacturerKnown, const IdentificationBytes &id);
+    // Line reading shared by the XML readers. FindRequired abandons the read
+    // (throws ReadAbandoned) when the text is missing; the parsers give true on failure.
+    static wxString NextContentLine(wxTextFile &file);
+    static size_t FindRequired(const wxString &search, const wxString &line, size_t from = 0);
+    static bool ParseNumberText(const wxString &text, uint32_t *value);
+    static bool ParseBinaryText(const wxString &text, uint32_t *value);
+    static uint8_t ExtractIdBits(const IdentificationBytes &id, int start, uint8_t count, IdBitForm form);
+
+    // The configuration as a bisscfg.dtd document: save gives 0 or 5, load 0, 5, 9 or 10.
+    int SaveDllConfig(const char *fileName) const;
+    int LoadDllConfig(const char *fileName);
+    // ---- end of channel descriptions ----
 
     // The line readers of the XML files stop here.
     static bool IsAtLastLine(wxTextFile &file);
 
+    // The legacy channel table of the older exported names.
+    int SetChannelExtra(uint32_t channel, uint32_t index, uint32_t value);
+    int GetChannelExtra(uint32_t channel, uint32_t index, uint32_t *value) const;
+
+    // USB adapter back end (interface types 5 and 6).
+    int UsbOpenAdapter(const std::string &name, const GUID &interfaceClass, bool trimName);
+    int UsbCloseAdapter();
+    int UsbReadRegisters(const uint8_t *addresses, uint8_t *values, uint32_t count, uint8_t *status);
+    int UsbReadRegistersSplit(const uint8_t *addresses, uint8_t *values, uint32_t count, uint8_t *status);
+    int UsbWriteRegisters(const uint8_t *addresses, const uint8_t *values, uint8_t *readBack, uint32_t count,
+                          uint8_t *status);
+    int UsbWriteRegister(uint8_t address, uint8_t value);
+    int UsbReadRegister(uint8_t address, uint8_t *value);
+    int UsbSetInstruction(int drainMode, bool stop);
+    int UsbStartBiss();
+
 private:
     void RecountConfiguredChannels();
+    int InitBissCommUsb();
+    uint8_t UsbOptions() const;
+    int UsbSend(const std::vector<uint8_t> &frame);
+    DWORD UsbReceive(std::vector<uint8_t> *response, DWORD timeoutMs);
+    DWORD UsbReceiveEcho(uint8_t firstAddress, std::vector<uint8_t> *response, DWORD timeoutMs);
+    void GrowUserContent(uint32_t channel, uint32_t item);
 
     // Descriptions from identifier and profile files, by the file's section position.
     std::array<std::vector<ScdContentXmlClass>, kChannels> fileContents_;
@@ -80,6 +204,7 @@ private:
     std::array<std::string, 3 * kChannels> labels_;
     std::array<std::string, 3 * kChannels> detectedLabels_;
     std::array<std::vector<std::string>, kChannels> deviceLabels_;
+    std::array<uint32_t, kChannels> detectedIdCounts_{};
 
     uint32_t chipId_ = 0;
     uint32_t chipRevision_ = 0;
@@ -98,8 +223,13 @@ private:
     uint32_t configuredChannels_ = 0;
     int32_t splitSlot_ = -1;
     uint32_t splitCrcLength_ = 0;
+    // Last single-cycle data of each channel, CRC removed.
+    std::array<BitValueClass, kChannels> scdValues_{};
     std::string bitText_;
     std::array<std::string, 3> crcWorkTexts_;
+    dravio::CDravio usbDevice_;
+    dravio::CDravioReadThread usbIn_;
+    dravio::CDravioWriteThread usbOut_;
 
     // Frames kept by the streaming: one element each until frames are stored.
     std::vector<uint32_t> storedFrameNumbers_ = std::vector<uint32_t>(1);

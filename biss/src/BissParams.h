@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdint>
 
+#include "ferrolink.h"
+
 namespace ferrolink {
 
 class BissParamClass {
@@ -27,6 +29,16 @@ public:
     // The channel is the caller's to check.
     int SetFrameParam(uint32_t channel, uint32_t index, uint32_t value, FrameTable table);
     int GetFrameParam(uint32_t channel, uint32_t index, uint32_t *value, FrameTable table) const;
+
+    // Register bytes as an Intel HEX file, one byte value per element. The save
+    // keeps an existing file's bytes below its first gap and fills what no one
+    // gave with 0xFF; the load fills data up to the first address the file
+    // lacks and then gives 10.
+    static int SaveHex(const char *fileName, uint32_t start, uint32_t count, const BISS_U32 *data);
+    static int LoadHex(const char *fileName, uint32_t start, uint32_t count, BISS_U32 *data);
+    // Shift-left CRC of the width of the polynomial's highest bit (at most 15),
+    // initial value 0, most significant data bit first.
+    static int CalculateCrc(uint32_t polynomial, const BISS_U32 *data, uint32_t count, BISS_U32 *crc);
 
     // Direct access for the library's own operations (indices already checked).
     uint32_t Com(uint32_t index) const { return com_[index]; }
