@@ -2,7 +2,8 @@
 // BiSS or SSI as its output byte (0x10) says, serves its EEPROM and RAM
 // through the mailbox in registers 0-3, 12 and 15, shows its live error
 // byte in register 0x48, sets its zero on command and sends calibration
-// frames in the calibration format.
+// frames in the calibration format (0x11 bits 3-5 = 7); every other format
+// sends the absolute position.
 //
 // Power: the encoder runs while it is switched on and its supply (when one is
 // given) delivers; each power-up loads RAM 0-95 from the EEPROM, so RAM
@@ -52,15 +53,17 @@ public:
     SimKeltoEncoder &operator=(const SimKeltoEncoder &) = delete;
 
     // Takes the slave over (its single-cycle data, the mailbox registers and
-    // 0x48); one slave at a time. Detach gives it back.
+    // 0x48); one slave at a time. Detach gives it back. The slave must
+    // outlive the attachment.
     void Attach(biss::SimBissSlave &slave);
     void Detach();
 
     // Virtual time for motion at a speed; without a clock time stands still.
     void SetClock(const biss::SimClock *clock);
 
-    // The supply is asked at every frame and register access; null means
-    // always on (see PoweredWhileAdapterOpen).
+    // The supply is asked at every frame and register access and must not
+    // call back into the encoder; null means always on (see
+    // PoweredWhileAdapterOpen).
     void SetPowerSupply(std::function<bool()> supply);
     void SwitchOn();
     void SwitchOff();
