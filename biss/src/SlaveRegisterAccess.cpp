@@ -35,12 +35,22 @@ int CheckAccess(uint32_t mode, uint32_t slave, uint32_t address, const BISS_U32 
     return eBISS_NO_ERROR;
 }
 
+int CheckAccess(uint32_t interfaceType, uint32_t mode, uint32_t slave, uint32_t address, const BISS_U32 *count,
+                const void *data)
+{
+    const int refused = CheckAccess(mode, slave, address, count, data);
+    if (refused != eBISS_NO_ERROR)
+        return refused;
+    // Without an adapter the master's limits are not even known.
+    return interfaceType == eBISS_IF_NONE ? eBISS_NO_INTERFACE : eBISS_NO_ERROR;
+}
+
 } // namespace
 
 int BissMasterClass::ReadSlaveRegister(uint32_t mode, uint32_t slave, uint32_t address, BISS_U32 *count,
                                        BISS_U32 data[])
 {
-    if (const int refused = CheckAccess(mode, slave, address, count, data); refused != eBISS_NO_ERROR) {
+    if (const int refused = CheckAccess(interfaceType_, mode, slave, address, count, data); refused != eBISS_NO_ERROR) {
         if (count != nullptr)
             *count = 0;
         return refused;
@@ -53,7 +63,7 @@ int BissMasterClass::ReadSlaveRegister(uint32_t mode, uint32_t slave, uint32_t a
 int BissMasterClass::WriteSlaveRegister(uint32_t mode, uint32_t slave, uint32_t address, BISS_U32 *count,
                                         const BISS_U32 data[])
 {
-    if (const int refused = CheckAccess(mode, slave, address, count, data); refused != eBISS_NO_ERROR) {
+    if (const int refused = CheckAccess(interfaceType_, mode, slave, address, count, data); refused != eBISS_NO_ERROR) {
         if (count != nullptr)
             *count = 0;
         return refused;
