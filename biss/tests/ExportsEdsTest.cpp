@@ -1,16 +1,11 @@
 // The electronic data sheet image through the exports, without a slave: image
 // bytes, parameters as bit fields of them, and the bank checksums.
-#include <gtest/gtest.h>
-
-#include "ExportLoader.h"
+#include "HandleFixtures.h"
 
 namespace {
 
-class EdsImageTest : public ::testing::Test {
+class EdsImageTest : public ferrolink_test::OpenHandleTest {
 protected:
-    void SetUp() override { ASSERT_EQ(0, BISS(BISS_Open)(&handle_)); }
-    void TearDown() override { BISS(BISS_Close)(handle_); }
-
     BISS_U32 Byte(BISS_U32 index)
     {
         BISS_U32 value = 0xDEAD;
@@ -30,7 +25,6 @@ protected:
         ASSERT_EQ(0, BISS(BISS_SetComParam)(handle_, eBISS_CP_EDS_BANK, 5));
         ASSERT_EQ(0, SetParam(1, 1));
     }
-    BISS_U32 handle_ = 0;
 };
 
 TEST_F(EdsImageTest, ImageBytesAndTheirLimits)
