@@ -24,6 +24,7 @@ public:
     // Copies at most capacity - 1 characters and a zero; returns the whole length.
     virtual uint32_t CopyLog(char *buffer, uint32_t capacity) const = 0;
     virtual void ClearLog() = 0;
+    // Accesses since the log was last cleared.
     virtual uint32_t AccessCount() const = 0;
 
 protected:

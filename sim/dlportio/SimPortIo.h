@@ -19,7 +19,11 @@ public:
     void Reset() override;
     void Connect(uint32_t base, uint32_t wiring, chipbus::IMasterChipBus *chip) override;
     uint32_t CopyLog(char *buffer, uint32_t capacity) const override;
-    void ClearLog() override { log_.clear(); }
+    void ClearLog() override
+    {
+        log_.clear();
+        accesses_ = 0;
+    }
     uint32_t AccessCount() const override { return accesses_; }
 
 private:
