@@ -1,9 +1,7 @@
-// The FTDI adapter and the parallel port, simulated: the stand-in ftd2xx.dll
-// and DlPortIO.dll from the build's simdll folder, with one master chip and
-// its line behind them (the same chip model as behind the USB adapter).
-// ferrolink.dll finds the stand-ins because this program has loaded them
-// first and put their folder on the DLL search path; its waits run on the
-// rig's virtual clock.
+// The FTDI adapter and the parallel port, simulated: the stand-in DLLs
+// (StandIns.h) with one master chip and its line behind them, the same chip
+// model as behind the USB adapter. ferrolink.dll's waits run on the rig's
+// virtual clock.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,17 +11,10 @@
 #include <vector>
 
 #include "ExportLoader.h"
-#include "FtdiSimControl.h"
 #include "MasterChipRig.h"
-#include "PortSimControl.h"
+#include "StandIns.h"
 
 namespace ferrolink_test {
-
-sim::ftdi::IFtdiSimControl &SimulatedFtdi();
-sim::dlportio::IPortSimControl &SimulatedPorts();
-
-// Lines of a stand-in's log.
-std::vector<std::string> LogLines(const char *text);
 
 class DirectAdapterTest : public ::testing::Test {
 protected:
@@ -41,7 +32,7 @@ protected:
     std::vector<std::string> PortLog();
     BISS_U32 LastCode();
     BISS_U32 ComParam(BISS_U32 index);
-    // A slave with one channel: 24 data bits and a 6-bit CRC (polynomial 0x43).
+    // A slave with one channel: 24 data bits and a 6-bit CRC (polynomial 0x43), sent inverted.
     sim::biss::SimBissSlave &AddEncoder(uint64_t position = 0x123456);
     // The frame parameters of that slave's channel, written to the master.
     void ConfigureEncoderChannel();
