@@ -184,6 +184,24 @@ BISS_API int BISS_CALL BISS_GetSlaveLabel(BISS_U32 ulHandle, BISS_U32 ulChannel,
 BISS_API int BISS_CALL BISS_SaveDLLConfig(BISS_U32 ulHandle, const char *pcFileName);
 BISS_API int BISS_CALL BISS_LoadDLLConfig(BISS_U32 ulHandle, const char *pcFileName);
 
+/* Older names: each wraps BISS_ exports and returns the older code set (0-12). */
+BISS_API int BISS_CALL GetBissinterfaceLibraryVersion(BISS_U32 *pulVersion);
+BISS_API int BISS_CALL OpenInterface(BISS_U32 ulInterface, const char *pcName, BISS_U32 ulUnused1,
+                                     BISS_U32 ulUnused2, BISS_U32 *pulHandle);
+BISS_API int BISS_CALL CloseInterface(BISS_U32 ulHandle);
+BISS_API int BISS_CALL SetBissInterface(BISS_U32 ulHandle, BISS_U32 ulInterface, const char *pcName);
+BISS_API int BISS_CALL GetBissInterface(BISS_U32 ulHandle, BISS_U32 *pulInterface);
+BISS_API int BISS_CALL GetBissMasterVersion(BISS_U32 ulHandle, unsigned char *pucChipId, unsigned char *pucRevision);
+BISS_API int BISS_CALL WriteMaster(BISS_U32 ulHandle, BISS_U32 ulAddress, BISS_U32 ulValue, BISS_U32 ulMask);
+BISS_API int BISS_CALL ReadMaster(BISS_U32 ulHandle, BISS_U32 ulAddress, BISS_U32 *pulValue);
+BISS_API int BISS_CALL SetMasterConfig(BISS_U32 ulHandle, BISS_U32 ulChannel, BISS_U32 ulItem, BISS_U32 ulValue);
+BISS_API int BISS_CALL GetMasterConfig(BISS_U32 ulHandle, BISS_U32 ulChannel, BISS_U32 ulItem, BISS_U32 *pulValue);
+BISS_API int BISS_CALL GetMasterRegister(BISS_U32 ulHandle, BISS_U32 ulAddress, BISS_U32 *pulValue);
+BISS_API int BISS_CALL WriteMasterConfig(BISS_U32 ulHandle, BISS_U32 ulUnused);
+/* Returns the library's own code (not the older set) and records nothing. */
+BISS_API int BISS_CALL ReadMasterConfig(BISS_U32 ulHandle);
+BISS_API int BISS_CALL InitBissComm(BISS_U32 ulHandle);
+
 #ifdef __cplusplus
 }
 #endif

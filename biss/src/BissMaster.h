@@ -149,8 +149,12 @@ public:
 
     // Last SCD value of each slot and the stored frames, as the frame cycle and
     // the streaming leave them.
-    const BitValueClass &ScdValue(uint32_t slot) const { return scdValues_[slot]; }
-    void SetScdValue(uint32_t slot, const BitValueClass &value) { scdValues_[slot] = value; }
+    BitValueClass ScdValue(uint32_t slot) const { return slot < kChannels ? scdValues_[slot] : BitValueClass(); }
+    void SetScdValue(uint32_t slot, const BitValueClass &value)
+    {
+        if (slot < kChannels)
+            scdValues_[slot] = value;
+    }
     uint32_t StoredFrameCount() const { return storedFrameCount_; }
     // Replaces every stored array by one of count elements (at least one).
     void ResizeStoredFrames(uint32_t count);
@@ -178,6 +182,10 @@ public:
 
     // The line readers of the XML files stop here.
     static bool IsAtLastLine(wxTextFile &file);
+
+    // The legacy channel table of the older exported names.
+    int SetChannelExtra(uint32_t channel, uint32_t index, uint32_t value);
+    int GetChannelExtra(uint32_t channel, uint32_t index, uint32_t *value) const;
 
     // USB adapter back end (interface types 5 and 6).
     int UsbOpenAdapter(const std::string &name, const GUID &interfaceClass, bool trimName);

@@ -48,7 +48,7 @@ private:
     wxString ElementText(const wxString &closingTag) const;
     uint32_t ElementNumber(const wxString &closingTag) const;
 
-    int ReadComParams();
+    void ReadComParams();
     int ReadChannel(uint32_t channel);
 
     BissMasterClass &master_;
@@ -86,8 +86,7 @@ int ConfigReader::Load()
         if (Is(kRootEnd) || AtEnd())
             return eBISS_FILE_FORMAT;
     }
-    if (ReadComParams() != eBISS_NO_ERROR)
-        return eBISS_FILE_FORMAT;
+    ReadComParams();
 
     uint32_t channel = 0;
     for (;;) {
@@ -109,7 +108,7 @@ int ConfigReader::Load()
     }
 }
 
-int ConfigReader::ReadComParams()
+void ConfigReader::ReadComParams()
 {
     // Refusals of read-only or unknown indices do not end the load.
     uint32_t index = 0;
@@ -118,7 +117,6 @@ int ConfigReader::ReadComParams()
         if (Is(wxS("*<Value*>*")))
             master_.SetComParam(index++, ElementNumber(wxS("</Value>")));
     } while (!Is(wxS("*</BISS_ComParamEnum>*")) && !AtEnd());
-    return eBISS_NO_ERROR;
 }
 
 int ConfigReader::ReadChannel(uint32_t channel)

@@ -17,15 +17,6 @@ std::string NarrowText(const wxString &text)
     return narrow;
 }
 
-wxString WideText(const std::string &text)
-{
-    wxString wide;
-    wide.reserve(text.size());
-    for (const char c : text)
-        wide += wxUniChar(static_cast<unsigned char>(c));
-    return wide;
-}
-
 wxString WideFileName(const char *fileName)
 {
     const int length = MultiByteToWideChar(CP_ACP, 0, fileName, -1, nullptr, 0);

@@ -10,7 +10,6 @@ namespace ferrolink {
 // One byte per character, as the files' single-byte texts hold them;
 // characters beyond 0xFF cannot be held and become '?'.
 std::string NarrowText(const wxString &text);
-wxString WideText(const std::string &text);
 // A caller's narrow file name, read in the ANSI code page as the file API does.
 wxString WideFileName(const char *fileName);
 

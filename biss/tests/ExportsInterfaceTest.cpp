@@ -3,21 +3,18 @@
 
 #include <string>
 
-#include "ExportLoader.h"
+#include "HandleFixtures.h"
 
 namespace {
 
-class InterfaceExportTest : public ::testing::Test {
+class InterfaceExportTest : public ferrolink_test::OpenHandleTest {
 protected:
-    void SetUp() override { ASSERT_EQ(0, BISS(BISS_Open)(&handle_)); }
-    void TearDown() override { BISS(BISS_Close)(handle_); }
     BISS_U32 Type()
     {
         BISS_U32 type = 99;
         EXPECT_EQ(0, BISS(BISS_GetInterface)(handle_, &type));
         return type;
     }
-    BISS_U32 handle_ = 0;
 };
 
 TEST_F(InterfaceExportTest, ANewMasterHasNoInterfaceAndAnEmptyDescription)

@@ -1,5 +1,7 @@
 #include "SimulatedAdapter.h"
 
+#include "HandleFixtures.h"
+
 #include <windows.h>
 
 #include <stdexcept>
@@ -66,10 +68,7 @@ void SimulatedAdapterTest::TearDown()
 
 BISS_U32 SimulatedAdapterTest::LastCode()
 {
-    BISS_U32 code = 0, level = 0;
-    char text[BISS_ERROR_TEXT_SIZE];
-    BISS(BISS_GetLastError)(handle_, &code, &level, text);
-    return code;
+    return LastErrorCode(handle_);
 }
 
 } // namespace ferrolink_test
