@@ -202,6 +202,25 @@ BISS_API int BISS_CALL BISS_WriteSlaveRegister(BISS_U32 ulHandle, BISS_U32 ulMod
                                                BISS_U32 ulAddress, BISS_U32 *pulNumberOfBytes,
                                                const BISS_U32 *pulData);
 
+/* SCD frame streaming (USB adapter only): a run of frames at the master's
+ * automatic frame rate, kept by the library. ReadSCDFrames hands out channel
+ * 0's value of each frame and, when given, its frame number and status byte;
+ * GetSCDFrame one kept frame (one element per configured channel);
+ * GetSCDFrameEx one channel over all kept frames (the count must be the kept
+ * one). BiSS commands: the USB adapter takes the command number from bits 0-1
+ * of the first value and the slave selection from the second; the FTDI adapter
+ * takes the selection (below 256) from the first and the command (below 4)
+ * from the second. The older SendBissCommand passes the low 8 bits of each. */
+BISS_API int BISS_CALL BISS_ReadSCDFrames(BISS_U32 ulHandle, BISS_U32 ulNumberOfFrames, BISS_U32 *pulHigh,
+                                          BISS_U32 *pulLow, BISS_U32 *pulFrameNumbers, BISS_U32 *pulFrameStatus);
+BISS_API int BISS_CALL BISS_GetSCDFrame(BISS_U32 ulHandle, BISS_U32 ulFrameIndex, BISS_U32 *pulHigh,
+                                        BISS_U32 *pulLow, BISS_U32 *pulFrameNumber, BISS_U32 *pulFrameStatus);
+BISS_API int BISS_CALL BISS_GetSCDFrameEx(BISS_U32 ulHandle, BISS_U32 ulNumberOfFrames, BISS_U32 ulChannel,
+                                          BISS_U32 *pulHigh, BISS_U32 *pulLow, BISS_U32 *pulFrameNumbers,
+                                          BISS_U32 *pulFrameStatus);
+BISS_API int BISS_CALL BISS_SendCommand(BISS_U32 ulHandle, BISS_U32 ulFirst, BISS_U32 ulSecond);
+BISS_API int BISS_CALL SendBissCommand(BISS_U32 ulHandle, BISS_U32 ulFirst, BISS_U32 ulSecond);
+
 /* Electronic data sheet: an image of 256 bytes (four banks of 64, byte 63 of
  * each its checksum) and 97 parameters as bit fields of it; read from and
  * written to a slave's banks in mode 0. */

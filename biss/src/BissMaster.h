@@ -262,6 +262,27 @@ public:
     int WriteEdsParams(uint32_t slave);
     // ---- end of frame cycle, control channel, slave registers and the EDS ----
 
+    // ---- SCD frame streaming and BiSS commands ----
+    // A run of frames streamed by the USB adapter and kept here; the caller's
+    // arrays take channel 0's value, and (when given) the frame number and
+    // status byte, of each frame.
+    int ReadScdFrames(uint32_t frameCount, BISS_U32 high[], BISS_U32 low[], BISS_U32 frameNumbers[],
+                      BISS_U32 frameStatus[]);
+    // One kept frame, one element per configured channel.
+    int GetScdFrame(uint32_t frame, BISS_U32 high[], BISS_U32 low[], BISS_U32 *frameNumber,
+                    BISS_U32 *frameStatus) const;
+    // One channel over all kept frames; frameCount must be the kept count.
+    int GetScdFrameEx(uint32_t frameCount, uint32_t channel, BISS_U32 high[], BISS_U32 low[],
+                      BISS_U32 frameNumbers[], BISS_U32 frameStatus[]) const;
+    // A command on the control channel. The USB adapter reads command number
+    // and selection from (first, second), the FTDI adapter from (second, first).
+    int SendCommand(uint32_t first, uint32_t second);
+    int SendCommandAssisted(uint32_t command, uint32_t selection);
+    int SendCommandFrame(uint32_t selection, uint32_t command);
+    // One frame with the given instruction, waited for through master registers.
+    int SendInstructionFrame(uint8_t instruction);
+    // ---- end of SCD frame streaming and BiSS commands ----
+
     // The line readers of the XML files stop here.
     static bool IsAtLastLine(wxTextFile &file);
 
