@@ -4,6 +4,7 @@
 #include <array>
 #include <memory>
 #include <new>
+#include <stdexcept>
 #include <vector>
 
 #include "BissMaster.h"
@@ -87,6 +88,8 @@ struct FrameArrays {
                 low[c].assign(count, 0);
             }
         } catch (const std::bad_alloc &) {
+            return false;
+        } catch (const std::length_error &) {
             return false;
         }
         return true;
