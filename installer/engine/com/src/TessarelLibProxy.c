@@ -2,6 +2,7 @@
    declarations of rpcrt4's IUnknown proxies that mingw's rpcproxy.h lacks. */
 #define __midl_proxy
 #define USE_STUBLESS_PROXY
+#define PROXY_DELEGATION
 #include <objbase.h>
 #include <rpcproxy.h>
 
@@ -13,6 +14,9 @@ ULONG STDMETHODCALLTYPE IUnknown_Release_Proxy(IUnknown *This);
 
 static CStdPSFactoryBuffer proxy_stub_factory;
 static const ProxyFileInfo *proxy_files[] = {(const ProxyFileInfo *)&TessarelLib_ProxyFileInfo, NULL};
+
+/* The stubs of interfaces that delegate to IDispatch release through this factory. */
+CSTDSTUBBUFFER2RELEASE(&proxy_stub_factory)
 
 HRESULT TessarelProxyStubClassObject(const IID *iid, void **out)
 {
