@@ -29,17 +29,15 @@ inline DWORD ReadDword(const unsigned char* at) noexcept
 
 std::string NarrowName(const _stringx& name, UINT code_page)
 {
-    if (name.empty())
+    const int length = static_cast<int>(name.length());
+    if (length == 0)
         return {};
-    const int needed = name.to_multibyte(nullptr, 0, code_page);
+    const int needed = WideCharToMultiByte(code_page, 0, name.c_str(), length, nullptr, 0, nullptr, nullptr);
     if (needed <= 0)
         return {};
     std::string text(static_cast<size_t>(needed), '\0');
-    const int written = name.to_multibyte(text.data(), needed, code_page);
+    const int written = WideCharToMultiByte(code_page, 0, name.c_str(), length, text.data(), needed, nullptr, nullptr);
     text.resize(written > 0 ? static_cast<size_t>(written) : 0);
-    // The conversion counts the terminator when the source holds one.
-    while (!text.empty() && text.back() == '\0')
-        text.pop_back();
     return text;
 }
 
@@ -96,21 +94,20 @@ STREAM::STREAM(const _stringx& path) : path_(path)
     WORD count = ReadWord(header + 14);
     if (format_ == 0 || count == 0) {
         // No container at the first place: the certificate may lie between image and container.
+        format_ = 3;
+        has_header_ = false;
         const DWORD second = FindPayloadOffset(path_.c_str(), false);
         if (second > offset_)
             offset_ = second;
         high = 0;
-        if (SeekFile(file_.get(), static_cast<LONG>(offset_), &high, FILE_BEGIN) == 0)
+        if (SeekFile(file_.get(), static_cast<LONG>(offset_), &high, FILE_BEGIN) == 0 || !ReadHeader(header))
             return;
-        if (!ReadHeader(header))
-            return;
-        format_ = CheckHeader(header);
-        has_header_ = format_ != 0;
+        const DWORD format = CheckHeader(header);
         count = ReadWord(header + 14);
-        if (format_ == 0 || count == 0) {
-            format_ = 3;
-            has_header_ = false;
-        }
+        if (format == 0 || count == 0)
+            return;
+        format_ = format;
+        has_header_ = true;
     }
     entry_size_ = format_ == 1 ? entry_size_v1 : entry_size_v2;
     if (has_header_)
