@@ -9,46 +9,14 @@
 #include <sstream>
 #include <string>
 
-#include "ExportLoader.h"
+#include "HandleFixtures.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-class ConfigFileTest : public ::testing::Test {
+class ConfigFileTest : public ferrolink_test::ScratchFolderTest {
 protected:
-    void SetUp() override
-    {
-        folder_ = fs::temp_directory_path() /
-                  ("ferrolink_config_" + std::to_string(GetCurrentProcessId()) + "_" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-        ASSERT_EQ(0, BISS(BISS_Open)(&handle_));
-    }
-
-    void TearDown() override
-    {
-        BISS(BISS_Close)(handle_);
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
-    }
-
-    std::string PathOf(const char *name) const { return (folder_ / name).string(); }
-
-    std::string ReadText(const char *name) const
-    {
-        std::ifstream file(PathOf(name), std::ios::binary);
-        std::ostringstream text;
-        text << file.rdbuf();
-        return text.str();
-    }
-
-    void WriteText(const char *name, const std::string &text) const
-    {
-        std::ofstream(PathOf(name), std::ios::binary) << text;
-    }
-
     int Save(BISS_U32 handle, const char *name) { return BISS(BISS_SaveDLLConfig)(handle, PathOf(name).c_str()); }
     int Load(BISS_U32 handle, const char *name) { return BISS(BISS_LoadDLLConfig)(handle, PathOf(name).c_str()); }
 
@@ -75,9 +43,6 @@ protected:
         EXPECT_EQ(0, BISS(BISS_GetFrameParam)(handle, channel, index, &value));
         return value;
     }
-
-    fs::path folder_;
-    BISS_U32 handle_ = 0;
 };
 
 std::string Replace(std::string text, const std::string &from, const std::string &to)

@@ -3,28 +3,18 @@
 
 #include <string>
 
-#include "ExportLoader.h"
+#include "HandleFixtures.h"
 
 namespace {
 
-class ContentExportTest : public ::testing::Test {
+class ContentExportTest : public ferrolink_test::OpenHandleTest {
 protected:
-    void SetUp() override { ASSERT_EQ(0, BISS(BISS_Open)(&handle_)); }
-    void TearDown() override { BISS(BISS_Close)(handle_); }
-    BISS_U32 LastCode()
-    {
-        BISS_U32 code = 0, level = 0;
-        char text[BISS_ERROR_TEXT_SIZE];
-        BISS(BISS_GetLastError)(handle_, &code, &level, text);
-        return code;
-    }
     BISS_U32 ContentCount(BISS_U32 channel)
     {
         BISS_U32 count = 0;
         EXPECT_EQ(0, BISS(BISS_GetFrameParam)(handle_, channel, eBISS_FP_CONTENT_COUNT, &count));
         return count;
     }
-    BISS_U32 handle_ = 0;
 };
 
 TEST_F(ContentExportTest, LabelsOfAnItemPastTheListGrowIt)

@@ -155,3 +155,20 @@ TEST_F(SimulatedAdapterTest, AMasterThatNeverEndsACycleTimesOutInVirtualTime)
 }
 
 } // namespace
+
+namespace {
+
+using ferrolink_test::SimulatedAdapterTest;
+
+TEST_F(SimulatedAdapterTest, OlderWriteMasterMergesUnderItsMask)
+{
+    Plug();
+    ASSERT_EQ(0, BISS(BISS_SetInterface)(handle_, eBISS_IF_DRAVIO_A, ""));
+    ASSERT_EQ(0, BISS(BISS_WriteMasterRegister)(handle_, 0xE2, 0xA5));
+    EXPECT_EQ(0, BISS(WriteMaster)(handle_, 0xE2, 0x3C, 0x0F));
+    BISS_U32 value = 0;
+    EXPECT_EQ(0, BISS(ReadMaster)(handle_, 0xE2, &value));
+    EXPECT_EQ(0xACu, value);
+}
+
+} // namespace

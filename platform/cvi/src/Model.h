@@ -85,7 +85,7 @@ struct Plot {
 
 struct GraphState {
     // Each plot keeps a copy of its data; the oldest are dropped beyond this many.
-    static constexpr std::size_t kMaxPlots = 8;
+    static constexpr std::size_t kMaxPlots = 4;
     std::vector<Plot> plots;
     int nextHandle = 1;
     int layer = 0;

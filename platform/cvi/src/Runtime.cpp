@@ -13,6 +13,7 @@ namespace cvi {
 namespace {
 
 Runtime *g_current = nullptr;
+constexpr std::size_t kMaxTitleLength = 255;
 
 std::string DocumentKey(std::string_view resourceFile)
 {
@@ -107,7 +108,22 @@ int Runtime::LoadPanel(int parentPanel, std::string_view resourceFile, int resou
         return UIE_RESOURCE_NOT_FOUND;
     if (entry->isPage)
         return UIE_NOT_ALLOWED;
-    return Instantiate(*document, *entry, resourceFile, 0, 0);
+    const int handle = Instantiate(*document, *entry, resourceFile, 0, 0);
+    if (handle > 0)
+        AnnounceTree(handle);
+    return handle;
+}
+
+void Runtime::AnnounceTree(int panel)
+{
+    const Panel *found = FindPanel(panel);
+    Notify(ChangeKind::PanelAdded, panel);
+    for (const Control &control : found->controls) {
+        for (const TabPage &page : control.tab.pages)
+            AnnounceTree(page.panel);
+    }
+    if (found->menuBar != 0)
+        Notify(ChangeKind::MenuBarAdded, found->menuBar);
 }
 
 int Runtime::Instantiate(const UirDocument &document, const PanelTemplate &entry,
@@ -494,7 +510,10 @@ int Runtime::GetPanelTitle(int panel, char *title)
         return UIE_INVALID_PANEL;
     if (!title)
         return UIE_INVALID_VALUE;
-    std::memcpy(title, found->title.c_str(), found->title.size() + 1);
+    // Callers cannot ask for the title's length, so it comes in at most a fixed size.
+    const std::size_t length = std::min<std::size_t>(found->title.size(), kMaxTitleLength);
+    found->title.copy(title, length);
+    title[length] = '\0';
     return 0;
 }
 

@@ -80,9 +80,9 @@ int Runtime::SetCtrlAttribute(int panel, int control, int attribute, double valu
             return UIE_INVALID_ATTRIBUTE;
         NumberState &number = target->number;
         const ValueRange range = DataTypeRange(number.dataType);
-        const double limit = ConvertToDataType(value, number.dataType);
-        if (limit < range.minimum || limit > range.maximum)
+        if (!(value >= range.minimum && value <= range.maximum))
             return UIE_INVALID_VALUE;
+        const double limit = ConvertToDataType(value, number.dataType);
         const double minimum = attribute == ATTR_MIN_VALUE ? limit : number.minimum;
         const double maximum = attribute == ATTR_MAX_VALUE ? limit : number.maximum;
         if (minimum > maximum)

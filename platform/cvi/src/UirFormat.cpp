@@ -189,7 +189,6 @@ public:
             }
             if (stack_.size() != 1)
                 throw ParseFailure("missing \"end\"");
-            CheckDocument();
         } catch (const ParseFailure &failure) {
             result.errorLine = lineNumber;
             result.error = failure.Message();
@@ -276,8 +275,11 @@ private:
             entry.panel.name = args.Name(1);
             entry.panel.resourceId = static_cast<int>(args.Integer(2, "a resource id"));
             PanelSettings(args, entry);
-            if (auto menuBar = args.Take("menubar"))
+            if (auto menuBar = args.Take("menubar")) {
+                if (!document_.FindMenuBar(*menuBar))
+                    throw ParseFailure("menu bar " + *menuBar + " is not declared before the panel");
                 entry.menuBarName = *menuBar;
+            }
             args.RequireAllUsed(3);
             AddPanel(std::move(entry));
             return;
@@ -565,14 +567,6 @@ private:
             control.width = size.width;
         if (control.height == 0)
             control.height = size.height;
-    }
-
-    void CheckDocument() const
-    {
-        for (const PanelTemplate &entry : document_.panels) {
-            if (!entry.menuBarName.empty() && !document_.FindMenuBar(entry.menuBarName))
-                throw ParseFailure("panel " + entry.panel.name + " names an unknown menu bar");
-        }
     }
 
     static constexpr int kTabHeaderHeight = 24;

@@ -44,7 +44,7 @@ public:
     // Time. Advance runs the event loop for that long: timers tick, scheduled input arrives.
     double Now() const;
     void Advance(double seconds);
-    // Gives the input when the loop reaches that time (seconds from now).
+    // Gives the input when the loop reaches that time (seconds from now); headless only.
     void At(double secondsFromNow, std::function<void()> action);
 
     // User input; each is checked against what a user could do now, then delivered at once.
@@ -61,7 +61,8 @@ public:
     InputStatus Close(int panel);
     InputStatus EndTask();
 
-    // Popup answers, used in order; the handler answers popups the script does not cover.
+    // Popup answers, used in order; the handler answers message and generic popups once the
+    // script has none left (return the button number).
     void AnswerPopup(int button);
     void AnswerPopupWithKey(int key); // KEY_ENTER or KEY_ESCAPE
     void AnswerFileSelect(std::string path);

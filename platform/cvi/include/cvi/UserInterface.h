@@ -167,7 +167,7 @@ int InstallPanelCallback(int panel, PanelCallbackPtr callback, void *callbackDat
 int SetPanelAttribute(int panel, int attribute, int value);
 int SetPanelAttribute(int panel, int attribute, const char *value);
 int GetPanelAttribute(int panel, int attribute, int *value);
-int GetPanelAttribute(int panel, int attribute, char *value);
+int GetPanelAttribute(int panel, int attribute, char *value); // title: 256 bytes, longer ones cut
 
 // Controls.
 int InstallCtrlCallback(int panel, int control, CtrlCallbackPtr callback, void *callbackData);

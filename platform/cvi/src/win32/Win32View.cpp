@@ -410,6 +410,7 @@ void Win32View::SyncPanel(int handle)
         const bool visible = panel->visible;
         if (visible != (IsWindowVisible(window) != FALSE))
             ShowWindow(window, visible ? SW_SHOWNA : SW_HIDE);
+        SyncPages(handle);
     } else {
         PlacePage(handle);
         ShowWindow(window, runtime_->IsShown(handle) ? SW_SHOWNA : SW_HIDE);
@@ -417,6 +418,22 @@ void Win32View::SyncPanel(int handle)
     }
     syncing_ = false;
     SyncModality();
+}
+
+// Whether a page shows depends on the panels above it as well.
+void Win32View::SyncPages(int handle)
+{
+    const Panel *panel = runtime_->FindPanel(handle);
+    if (!panel)
+        return;
+    for (const Control &control : panel->controls) {
+        for (const TabPage &page : control.tab.pages) {
+            if (HWND window = PanelWindow(page.panel)) {
+                ShowWindow(window, runtime_->IsShown(page.panel) ? SW_SHOWNA : SW_HIDE);
+                SyncPages(page.panel);
+            }
+        }
+    }
 }
 
 void Win32View::SyncModality()
@@ -644,10 +661,7 @@ bool Win32View::CapturePanel(int panel, Bitmap &bitmap)
     const int height = client.bottom - client.top;
     if (width <= 0 || height <= 0)
         return false;
-    SetForegroundWindow(window);
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    POINT origin{0, 0};
-    ClientToScreen(window, &origin);
 
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
@@ -657,13 +671,15 @@ bool Win32View::CapturePanel(int panel, Bitmap &bitmap)
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     void *bits = nullptr;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    // The window's own DC reads what the window and its children drew, even where another
+    // window covers it on the screen.
+    HDC source = GetDC(window);
+    HDC memory = CreateCompatibleDC(source);
+    HBITMAP dib = CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     bool captured = false;
     if (memory && dib && bits) {
         HGDIOBJ previous = SelectObject(memory, dib);
-        captured = BitBlt(memory, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY | CAPTUREBLT) != FALSE;
+        captured = BitBlt(memory, 0, 0, width, height, source, 0, 0, SRCCOPY) != FALSE;
         GdiFlush();
         if (captured) {
             const auto *pixels = static_cast<const std::uint32_t *>(bits);
@@ -672,7 +688,7 @@ bool Win32View::CapturePanel(int panel, Bitmap &bitmap)
             bitmap.pixels.assign(pixels, pixels + static_cast<std::size_t>(width) * height);
             for (std::uint32_t &pixel : bitmap.pixels)
                 pixel &= 0xFFFFFF;
-            // Without a display every pixel reads the same; then the model's own drawing is better.
+            // A window that drew nothing reads as one colour; then the model's own drawing is better.
             const std::uint32_t first = bitmap.pixels.front();
             captured = std::any_of(bitmap.pixels.begin(), bitmap.pixels.end(),
                                    [first](std::uint32_t pixel) { return pixel != first; });
@@ -683,7 +699,7 @@ bool Win32View::CapturePanel(int panel, Bitmap &bitmap)
         DeleteObject(dib);
     if (memory)
         DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    ReleaseDC(window, source);
     return captured;
 }
 

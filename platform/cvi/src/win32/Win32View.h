@@ -61,6 +61,7 @@ private:
     void CreateControl(int panel, const Control &control);
     void SyncPanel(int panel);
     void SyncControl(int panel, int control);
+    void SyncPages(int panel);
     void SyncTab(int panel, const Control &tab, ControlWindows &windows);
     void SyncMenu(int panel);
     void SyncModality();
