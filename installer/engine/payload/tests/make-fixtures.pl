@@ -101,19 +101,19 @@ my %images = (
 
 sub image {
     my ($kind, $path) = @_;
-    my $spec = $images{$kind} or die "unknown image kind $kind\n";
-    my $broken = $spec->{broken} || '';
+    my $layout = $images{$kind} or die "unknown image kind $kind\n";
+    my $broken = $layout->{broken} || '';
     if ($broken eq 'short') {
         spew($path, pack('a2 x58 V', 'MZ', 0x80) . ("\0" x 0x80));
         return;
     }
-    my @sections = @{$spec->{sections} || []};
+    my @sections = @{$layout->{sections} || []};
     my $headers = pack('a2 x58 V', $broken eq 'mz' ? 'ZM' : 'MZ', 0x40);
     $headers .= $broken eq 'signature' ? "PE\0\1" : "PE\0\0";
     $headers .= pack('v v V V V v v', 0x14C, scalar(@sections), 0, 0, 0, 224, 0x102);
     my @directories = ((0) x 32);
-    if ($spec->{debug}) {
-        my ($address, $entries) = @{$spec->{debug}};
+    if ($layout->{debug}) {
+        my ($address, $entries) = @{$layout->{debug}};
         @directories[12, 13] = ($address, 28 * @$entries);
     }
     my $optional = pack('v C C V V V V V V V V V v v v v v v V V V V v v V V V V V V',
@@ -132,9 +132,9 @@ sub image {
     for my $section (@sections) {
         my ($name, $address) = @$section;
         my $body = "\xCC" x 0x200;
-        if ($spec->{debug}) {
-            my ($debug_address, $entries) = @{$spec->{debug}};
-            my $plant = $spec->{plant} // $debug_address;
+        if ($layout->{debug}) {
+            my ($debug_address, $entries) = @{$layout->{debug}};
+            my $plant = $layout->{plant} // $debug_address;
             if ($plant >= $address && $plant < $address + 0x200) {
                 my $directory = join('', map { pack('V V v v V V V V', 0, 0, 0, 0, 2, $_->[1], 0, $_->[0]) } @$entries);
                 substr($body, $plant - $address, length($directory)) = $directory;
@@ -142,7 +142,7 @@ sub image {
         }
         $bytes .= $body;
     }
-    $bytes .= "\xDB" x ($spec->{behind} || 0);
+    $bytes .= "\xDB" x ($layout->{behind} || 0);
     spew($path, $bytes);
 }
 
