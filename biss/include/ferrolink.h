@@ -131,6 +131,13 @@ BISS_API int BISS_CALL BISS_ReadMasterRegister(BISS_U32 ulHandle, BISS_U32 ulAdd
 BISS_API int BISS_CALL BISS_WriteMasterParams(BISS_U32 ulHandle);
 BISS_API int BISS_CALL BISS_InitBissComm(BISS_U32 ulHandle);
 
+/* The FTDI adapter's free pins (bits 5-7 of its low pin byte) and its clock
+ * divisor (high byte, low byte); kept while another interface is selected,
+ * the clock used from the next selection of the adapter. */
+BISS_API int BISS_CALL BISS_SetZeptorPins(BISS_U32 ulHandle, BISS_U32 ulDirection, BISS_U32 ulValue);
+BISS_API int BISS_CALL BISS_GetZeptorPins(BISS_U32 ulHandle, BISS_U32 *pulDirection, BISS_U32 *pulValue);
+BISS_API int BISS_CALL BISS_SetFtdiFreq(BISS_U32 ulHandle, BISS_U32 ulClockA, BISS_U32 ulClockB);
+
 /* Communication and frame parameters, master register image. */
 BISS_API int BISS_CALL BISS_SetComParam(BISS_U32 ulHandle, BISS_U32 ulParam, BISS_U32 ulValue);
 BISS_API int BISS_CALL BISS_GetComParam(BISS_U32 ulHandle, BISS_U32 ulParam, BISS_U32 *pulValue);

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,8 @@
 #include "BitValue.h"
 #include "ControlSequenceState.h"
 #include "ErrorHistory.h"
+#include "FtdiInterface.h"
+#include "LptPort.h"
 #include "ScdContent.h"
 #include "Dravio.h"
 #include "DravioThread.h"
@@ -69,6 +72,15 @@ public:
 
     // BiSS start-up.
     int InitBissComm();
+
+    // The FTDI adapter's free pins and clock, kept while another type is selected.
+    int SetZeptorPins(uint32_t direction, uint32_t value);
+    int GetZeptorPins(uint32_t *direction, uint32_t *value);
+    int SetFtdiFreq(uint32_t a, uint32_t b);
+    // Test-mode clock pulses through the selected adapter (TestModeClock.h);
+    // a failed FTDI transfer gives eBISS_USB_CONNECTION.
+    int ClockPulses(uint32_t count, uint32_t instruction, uint32_t delay);
+    FtdiInterfaceClass &Ftdi() { return ftdi_; }
 
     // Master register image.
     MasterChipInfo GetMasterInfo();
@@ -268,6 +280,7 @@ public:
 private:
     void RecountConfiguredChannels();
     int InitBissCommUsb();
+    int InitBissCommRegisters();
     uint8_t UsbOptions() const;
     int UsbSend(const std::vector<uint8_t> &frame);
     DWORD UsbReceive(std::vector<uint8_t> *response, DWORD timeoutMs);
@@ -305,6 +318,9 @@ private:
     std::array<BitValueClass, kChannels> scdValues_{};
     std::string bitText_;
     std::array<std::string, 3> crcWorkTexts_;
+    // Owned for the object's whole life, so pins and clock survive until it opens.
+    FtdiInterfaceClass ftdi_;
+    std::unique_ptr<LptPortClass> lptPort_;
     dravio::CDravio usbDevice_;
     dravio::CDravioReadThread usbIn_;
     dravio::CDravioWriteThread usbOut_;

@@ -235,6 +235,11 @@ int BissMasterClass::WriteSlaveBySoftwareFrames(uint8_t slave, uint8_t address, 
     if (ssiWrite && usb) {
         WriteMasterRegister(reg::kAccessSetup, kAssistedSetup);
         WriteMasterRegister(reg::kInstruction, instruction::kStop);
+    } else if (ssiWrite) {
+        // The SSI write ends with the clock left idle; a failed adapter transfer here is the call's failure.
+        const int pulsed = ClockPulses(0, 0, 0);
+        if (pulsed != eBISS_NO_ERROR && result == eBISS_NO_ERROR)
+            result = pulsed;
     }
     // Only bytes the slave took completely count as written.
     *count = written;
