@@ -289,9 +289,12 @@ std::vector<uint8_t> FtdiInterfaceClass::BlockTransfer(size_t queue, uint8_t reg
 
 int FtdiInterfaceClass::FrameCycle(uint8_t scd[kScdBytes], uint32_t *validMask, uint32_t channels,
                                    uint32_t freqScd, uint8_t instruction, uint32_t ssiWrite,
-                                   uint32_t ssiWriteTimeout, uint32_t *controlBit, uint32_t chipId)
+                                   uint32_t ssiWriteTimeout, uint32_t *controlBit, uint32_t chipId,
+                                   bool *delivered)
 {
     *validMask = 0;
+    if (delivered != nullptr)
+        *delivered = false;
     try {
         // Status polls that only let the frame's time pass, scaled to the SCD clock.
         uint32_t base = freqScd == 0 ? 2 : 2 * (freqScd & 0x0F);
@@ -334,6 +337,8 @@ int FtdiInterfaceClass::FrameCycle(uint8_t scd[kScdBytes], uint32_t *validMask, 
         if (!(status & 0x20) && (status & 0x02))
             return eBISS_FRAME_FAILED;
         std::copy(after + 3, after + 3 + 8 * channels, scd);
+        if (delivered != nullptr)
+            *delivered = true;
         return result;
     } catch (const FtdiTransferFailed &) {
         return eBISS_USB_CONNECTION;

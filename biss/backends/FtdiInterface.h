@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <exception>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
@@ -47,11 +48,12 @@ public:
 
     // One frame cycle: the instruction, the status polls and every SCD byte in
     // one write and one read. scd receives 8 bytes per channel (at most 8
-    // channels); validMask the channels that arrived valid (0xFF: all).
-    // Returns 0, eBISS_USB_CONNECTION, eBISS_BISS_COMM_FAILED or eBISS_FRAME_FAILED.
+    // channels) and delivered (may be null) says whether it did; validMask the
+    // channels that arrived valid (0xFF: all). Returns 0, eBISS_USB_CONNECTION,
+    // eBISS_BISS_COMM_FAILED or eBISS_FRAME_FAILED (also with data delivered).
     int FrameCycle(uint8_t scd[kScdBytes], uint32_t *validMask, uint32_t channels, uint32_t freqScd,
                    uint8_t instruction, uint32_t ssiWrite, uint32_t ssiWriteTimeout, uint32_t *controlBit,
-                   uint32_t chipId);
+                   uint32_t chipId, bool *delivered = nullptr);
 
     // Test-mode clock pulses (TestModeClock.h); throws FtdiTransferFailed.
     bool ClockPulses(uint32_t count, uint32_t instruction, uint32_t delay);

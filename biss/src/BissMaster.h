@@ -81,10 +81,6 @@ public:
     // a failed FTDI transfer gives eBISS_USB_CONNECTION.
     int ClockPulses(uint32_t count, uint32_t instruction, uint32_t delay);
     FtdiInterfaceClass &Ftdi() { return ftdi_; }
-    // Slave registers through the master's own transfer, FTDI adapter on chip
-    // 0x84; count in: bytes asked for (at most 64), out: bytes transferred.
-    int ReadSlaveRam(uint32_t slave, uint32_t address, uint32_t *count, uint32_t data[]);
-    int WriteSlaveRam(uint32_t slave, uint32_t address, uint32_t *count, const uint32_t data[]);
 
     // Master register image.
     MasterChipInfo GetMasterInfo();
@@ -306,8 +302,6 @@ private:
     void RecountConfiguredChannels();
     int InitBissCommUsb();
     int InitBissCommRegisters();
-    int SlaveRamTransfer(uint32_t slave, uint32_t address, uint32_t *count, const uint32_t *source,
-                         uint32_t *target);
     uint8_t UsbOptions() const;
     int UsbSend(const std::vector<uint8_t> &frame);
     DWORD UsbReceive(std::vector<uint8_t> *response, DWORD timeoutMs);

@@ -18,33 +18,37 @@ constexpr uint32_t kBufferSize = kSlotRegisters * kMaxSlots;
 constexpr uint8_t kChipControlBitInLine = 0x52;
 
 // How a frame cycle reaches the master.
-enum class FrameRoad { UsbAdapter, MasterRegisters };
+enum class FrameRoad { UsbAdapter, FtdiAdapter, MasterRegisters };
 
-FrameRoad ChooseFrameRoad(uint32_t interfaceType)
+FrameRoad ChooseFrameRoad(uint32_t interfaceType, bool timeoutsDisabled)
 {
     switch (interfaceType) {
     case eBISS_IF_DRAVIO_A:
     case eBISS_IF_DRAVIO_B:
         return FrameRoad::UsbAdapter;
+    case eBISS_IF_FTDI:
+        // The adapter's one-transfer cycle polls a fixed number of times: no
+        // good for a master that may take without limit.
+        return timeoutsDisabled ? FrameRoad::MasterRegisters : FrameRoad::FtdiAdapter;
     default:
         return FrameRoad::MasterRegisters;
     }
 }
 
-// Channel k's valid flag is the upper bit of its pair in 0xF1 (channels 0-3) or 0xF2 (4-7).
-uint32_t ValidBitsOf(uint32_t low, uint32_t high)
-{
-    uint32_t mask = 0;
-    for (uint32_t k = 0; k < 4; ++k) {
-        mask |= ((low >> (2 * k + 1)) & 1u) << k;
-        mask |= ((high >> (2 * k + 1)) & 1u) << (k + 4);
-    }
-    return mask;
-}
-
 } // namespace
 
 namespace status {
+
+uint32_t ValidChannels(uint32_t channelStatusLow, uint32_t channelStatusHigh)
+{
+    // Two bits per channel from bit 0 up; the upper one of each pair is the valid flag.
+    uint32_t mask = 0;
+    for (uint32_t k = 0; k < 4; ++k) {
+        mask |= ((channelStatusLow >> (2 * k + 1)) & 1u) << k;
+        mask |= ((channelStatusHigh >> (2 * k + 1)) & 1u) << (k + 4);
+    }
+    return mask;
+}
 
 int AssistedFailureCode(uint32_t value)
 {
@@ -75,7 +79,7 @@ int BissMasterClass::RunFrameCycle(BISS_U32 high[], BISS_U32 low[], BISS_U32 *cr
     BISS_U32 mask = 0;
     int result = eBISS_NO_ERROR;
 
-    switch (ChooseFrameRoad(interfaceType_)) {
+    switch (ChooseFrameRoad(interfaceType_, params_.Com(eBISS_CP_DISABLE_TIMEOUT) != 0)) {
     case FrameRoad::UsbAdapter: {
         uint8_t statusByte = 0;
         result = UsbFrameCycle(slots, buffer.data(), &statusByte, &mask, instruction);
@@ -88,6 +92,16 @@ int BissMasterClass::RunFrameCycle(BISS_U32 high[], BISS_U32 low[], BISS_U32 *cr
                 return read;
             *controlBit = (line >> 1) & 1u;
         }
+        break;
+    }
+    case FrameRoad::FtdiAdapter: {
+        uint32_t validBits = 0, bit = 0;
+        result = ftdi_.FrameCycle(buffer.data(), &validBits, slots, params_.Com(eBISS_CP_FREQ_SCD), instruction,
+                                  params_.Com(eBISS_CP_SSI_WRITE), params_.Com(eBISS_CP_SSI_WRITE_TIMEOUT), &bit,
+                                  chipId_, &arrived);
+        mask = validBits;
+        if (controlBit != nullptr)
+            *controlBit = bit;
         break;
     }
     case FrameRoad::MasterRegisters:
@@ -175,7 +189,7 @@ int BissMasterClass::RunFrameCycleThroughRegisters(uint32_t slots, uint8_t *buff
         if ((result = ReadMasterRegister(reg::kChannelStatusLow, &lowPairs)) != eBISS_NO_ERROR ||
             (result = ReadMasterRegister(reg::kChannelStatusHigh, &highPairs)) != eBISS_NO_ERROR)
             return result;
-        *crcOkMask = ValidBitsOf(lowPairs, highPairs);
+        *crcOkMask = status::ValidChannels(lowPairs, highPairs);
         frameResult = eBISS_FRAME_FAILED;
     }
     if ((statusValue & status::kAccepted) == 0 && (statusValue & status::kErrorFlag) != 0)

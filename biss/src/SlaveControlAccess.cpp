@@ -118,7 +118,8 @@ int BissMasterClass::ReadSlaveBySoftwareFrames(uint8_t slave, uint8_t address, B
     if (result != eBISS_NO_ERROR)
         return result;
     if (!status::AllOk(controlStatus)) {
-        result = RunFrameCycle(scratch.high.data(), scratch.low.data(), &scratch.mask, instruction::kDataFrame, nullptr);
+        result = RunFrameCycle(scratch.high.data(), scratch.low.data(), &scratch.mask, instruction::kDataFrame,
+                               nullptr);
         if (result == eBISS_BISS_COMM_FAILED)
             return stopAfterTimeout();
         if (result == eBISS_USB_CONNECTION)
@@ -234,6 +235,11 @@ int BissMasterClass::WriteSlaveBySoftwareFrames(uint8_t slave, uint8_t address, 
     if (ssiWrite && usb) {
         WriteMasterRegister(reg::kAccessSetup, kAssistedSetup);
         WriteMasterRegister(reg::kInstruction, instruction::kStop);
+    } else if (ssiWrite) {
+        // The SSI write ends with the clock left idle; a failed adapter transfer here is the call's failure.
+        const int pulsed = ClockPulses(0, 0, 0);
+        if (pulsed != eBISS_NO_ERROR && result == eBISS_NO_ERROR)
+            result = pulsed;
     }
     // Only bytes the slave took completely count as written.
     *count = written;

@@ -70,6 +70,19 @@ protected:
     uint32_t controlBit_ = 0;
 };
 
+TEST_F(FtdiFrameCycleTest, OpeningLeavesThePinAndTimeOutSettings)
+{
+    const uint32_t expected[][2] = {{2, 0x18}, {3, 0x1B}, {4, 0}, {5, 0x0A}, {6, 0}, {7, 0}, {8, 1000}};
+    for (const auto &row : expected) {
+        uint32_t value = 99;
+        EXPECT_EQ(0, master_.Ftdi().GetSetting(row[0], &value));
+        EXPECT_EQ(row[1], value) << "setting " << row[0];
+    }
+    uint32_t value = 0;
+    EXPECT_EQ(eBISS_ADDRESS_RANGE, master_.Ftdi().GetSetting(9, &value));
+    EXPECT_EQ(eBISS_ADDRESS_RANGE, master_.Ftdi().SetSetting(9, 1));
+}
+
 TEST_F(FtdiFrameCycleTest, AWholeCycleIsOneWriteAndOneRead)
 {
     EXPECT_EQ(0, Cycle(4));

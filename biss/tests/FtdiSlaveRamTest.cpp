@@ -16,7 +16,7 @@ namespace {
 
 using ferrolink_test::SimulatedFtdi;
 using sim::ftdi::D2xxCall;
-using Values = std::vector<uint32_t>;
+using Values = std::vector<BISS_U32>;
 
 // The library's waits run on the rig's clock, which goes on as they watch it.
 sim::chipbus::MasterChipRig *g_clockRig = nullptr;
@@ -58,7 +58,7 @@ protected:
 TEST_F(FtdiSlaveRamTest, BytesTravelThroughTheMastersRam)
 {
     const Values written = {0x11, 0x22, 0x33};
-    uint32_t count = 3;
+    BISS_U32 count = 3;
     EXPECT_EQ(0, master_.WriteSlaveRam(0, 0x50, &count, written.data()));
     EXPECT_EQ(3u, count);
     EXPECT_EQ(0x22, slave_->Registers().Read(0x51));
@@ -78,19 +78,20 @@ TEST_F(FtdiSlaveRamTest, ARefusedAccessGivesARejectionAndTheBytesThatCame)
 {
     slave_->Registers().SetReadProtected(0x52, true);
     Values read(3, 0);
-    uint32_t count = 3;
+    BISS_U32 count = 3;
     EXPECT_EQ(eBISS_REGISTER_REJECTED, master_.ReadSlaveRam(0, 0x50, &count, read.data()));
     EXPECT_LE(count, 3u);
-    uint32_t none = 2;
+    BISS_U32 none = 2;
     EXPECT_EQ(eBISS_REGISTER_REJECTED, master_.ReadSlaveRam(3, 0x50, &none, read.data())) << "no such slave";
     EXPECT_EQ(0u, none);
 }
 
 TEST_F(FtdiSlaveRamTest, AFailedAdapterTransferEndsTheAccess)
 {
-    SimulatedFtdi().FailCalls(D2xxCall::Write, 2, 1);
+    // The transfer's own status read fails.
+    SimulatedFtdi().FailCalls(D2xxCall::Read, 0, 1);
     Values read(2, 0);
-    uint32_t count = 2;
+    BISS_U32 count = 2;
     EXPECT_EQ(eBISS_USB_CONNECTION, master_.ReadSlaveRam(0, 0x50, &count, read.data()));
     EXPECT_EQ(0u, count);
 }
@@ -98,8 +99,8 @@ TEST_F(FtdiSlaveRamTest, AFailedAdapterTransferEndsTheAccess)
 TEST_F(FtdiSlaveRamTest, AMasterThatNeverTakesTheTransferTimesOut)
 {
     rig_->master.SetIgnoresInstructions(true);
-    uint32_t count = 1;
-    uint32_t value = 0;
+    BISS_U32 count = 1;
+    BISS_U32 value = 0;
     const uint32_t before = rig_->clock.NowMilliseconds();
     EXPECT_EQ(eBISS_BISS_COMM_FAILED, master_.ReadSlaveRam(0, 0x50, &count, &value));
     EXPECT_GE(rig_->clock.NowMilliseconds() - before, 1000u);

@@ -37,13 +37,16 @@ std::optional<ControlKind> KindFromKeyword(std::string_view word)
     return std::nullopt;
 }
 
-bool IsIdentifier(std::string_view name)
+bool IsNameCharacters(std::string_view name)
 {
-    if (name.empty() || std::isdigit(static_cast<unsigned char>(name.front())))
-        return false;
-    return std::all_of(name.begin(), name.end(), [](char c) {
+    return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
         return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
     });
+}
+
+bool IsIdentifier(std::string_view name)
+{
+    return IsNameCharacters(name) && !std::isdigit(static_cast<unsigned char>(name.front()));
 }
 
 class ParseFailure {
@@ -76,10 +79,21 @@ public:
 
     std::string Name(std::size_t i) const
     {
+        return CheckedName(i, IsIdentifier);
+    }
+
+    // A control's constant always starts with its panel's name, so its own may begin with a digit.
+    std::string ControlName(std::size_t i) const
+    {
+        return CheckedName(i, IsNameCharacters);
+    }
+
+    std::string CheckedName(std::size_t i, bool (*valid)(std::string_view)) const
+    {
         if (i >= positional_.size())
             throw ParseFailure(Keyword() + " needs a name");
         const std::string &name = Positional(i).value;
-        if (!IsIdentifier(name) || Positional(i).quoted)
+        if (!valid(name) || Positional(i).quoted)
             throw ParseFailure("\"" + name + "\" is not a valid name");
         return name;
     }
@@ -431,7 +445,7 @@ private:
         Panel &panel = CurrentPanel(frame);
         Control control;
         control.kind = *kind;
-        control.name = args.Name(1);
+        control.name = args.ControlName(1);
         control.id = static_cast<int>(panel.controls.size()) + 1;
         for (const Control &other : panel.controls) {
             if (other.name == control.name)

@@ -103,12 +103,21 @@ TEST(UirFormat, RefusesMalformedResourcesWithTheLine)
         {"panel P 1 title=\"open\nend\n", 1},                    // unterminated quote
         {"end\n", 1},
         {"panel 1P 1\nend\n", 1},                                // not a name
+        {"panel P 1\n  text A-B\nend\n", 2},                     // not a name
     };
     for (const Case &entry : cases) {
         const cvi::UirParseResult result = cvi::ParseUir(entry.text);
         EXPECT_FALSE(result.ok) << entry.text;
         EXPECT_EQ(result.errorLine, entry.line) << entry.text << " -> " << result.error;
     }
+}
+
+TEST(UirFormat, ControlNamesMayStartWithADigit)
+{
+    // The constant P_1VPP_OUT is still a name; a panel's own constant would not be.
+    const cvi::UirParseResult result = cvi::ParseUir("panel P 1\n  ring 1VPP_OUT\n  end\nend\n");
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(result.document.panels.at(0).panel.controls.at(0).name, "1VPP_OUT");
 }
 
 TEST(UirFormat, ReadsDefaultsAndValues)

@@ -6,10 +6,18 @@
 
 namespace {
 
+// One driver for the process, never unloaded and never destroyed: a probe's
+// FreeLibrary must not lose a test's script, and port accesses may come in
+// while the process ends.
 sim::dlportio::SimPortIo &Driver()
 {
-    static sim::dlportio::SimPortIo driver;
-    return driver;
+    static sim::dlportio::SimPortIo *const driver = [] {
+        HMODULE self = nullptr;
+        GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                           reinterpret_cast<LPCSTR>(&DlPortSim_Control), &self);
+        return new sim::dlportio::SimPortIo;
+    }();
+    return *driver;
 }
 
 } // namespace

@@ -7,10 +7,18 @@
 
 namespace {
 
+// One library for the process, never unloaded and never destroyed: a probe's
+// FreeLibrary must not lose a test's script, and a library that closes its
+// device while the process ends may still call in after this module's detach.
 sim::ftdi::SimD2xx &Library()
 {
-    static sim::ftdi::SimD2xx library;
-    return library;
+    static sim::ftdi::SimD2xx *const library = [] {
+        HMODULE self = nullptr;
+        GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                           reinterpret_cast<LPCSTR>(&FtdiSim_Control), &self);
+        return new sim::ftdi::SimD2xx;
+    }();
+    return *library;
 }
 
 } // namespace

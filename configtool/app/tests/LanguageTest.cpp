@@ -1,0 +1,230 @@
+// The language switch: panel and menu texts from the language files, the notification slots in
+// the new language, the check marks, the stored choice, and the fallback to English.
+#include <cstring>
+
+#include "Languages.h"
+#include "MessageTables.h"
+#include "Panels.h"
+#include "SettingsFile.h"
+#include "ToolFixture.h"
+#include "Vantrel_Kelto_uir.h"
+#include "cvi/UserInterface.h"
+
+using cvi::InputStatus;
+
+namespace {
+
+class LanguageSwitch : public ToolTest {
+protected:
+    // The tool as it is once connected: the main panel shows and its menu bar takes input.
+    void StartOnTheMainPanel()
+    {
+        ASSERT_EQ(Start(), 0);
+        HidePanel(g_firstPanel);
+        DisplayPanel(g_mainPanel);
+        menuBar = MainMenuBar();
+    }
+
+    InputStatus Choose(int entry) { return driver.ChooseMenuItem(menuBar, entry); }
+
+    int menuBar = 0;
+};
+
+} // namespace
+
+TEST_F(LanguageSwitch, GermanReachesPanelsPagesMenusAndTheFile)
+{
+    StartOnTheMainPanel();
+    ASSERT_EQ(Choose(VANTREL_MENU_DEUTSCH_LAN), InputStatus::Accepted);
+
+    EXPECT_EQ(g_language, kGerman);
+    EXPECT_EQ(g_previousLanguage, kEnglish);
+    EXPECT_EQ(driver.PageLabel(g_mainPanel, MAIN_PANEL_TABS, 0), "Systemparameter");
+    EXPECT_EQ(driver.PageLabel(g_mainPanel, MAIN_PANEL_TABS, 3), "EXPERTE 2");
+    EXPECT_EQ(driver.Label(g_mainPanel, MAIN_PANEL_VANTREL_TYPECODE), "Typenschl\xFCssel");
+    EXPECT_EQ(driver.Label(GetTabPanel(0), TAB_SYS_VANTREL_RES), "Aufl\xF6sung");
+    EXPECT_EQ(driver.Label(GetTabPanel(2), TAB_EXPERT_1VPP_OUT_EN), "1 Vss Ausgang");
+    EXPECT_EQ(driver.Label(g_calibPanel, CALIB_PAN_START_CALIB), "Kalibrierung __STARTEN");
+    EXPECT_EQ(driver.Label(g_passwordPanel, PSWD_PANEL_PSWD_PASSWORD), "Passwort");
+    EXPECT_EQ(Text(g_firstPanel, FIRSTPANEL_FIRST_CAPTION), "Suche nach einem Vantrel Geber");
+    char title[256] = {};
+    GetPanelAttribute(g_aboutPanel, ATTR_TITLE, title);
+    EXPECT_STREQ(title, "\xDC" "ber");
+    GetPanelAttribute(g_mainPanel, ATTR_TITLE, title);
+    EXPECT_STREQ(title, kProgramName);
+    for (int bar : {menuBar, g_menuBar}) {
+        EXPECT_EQ(driver.MenuLabel(bar, VANTREL_MENU_ABOUT), "__\xDC" "ber");
+        EXPECT_TRUE(MenuChecked(bar, VANTREL_MENU_DEUTSCH_LAN));
+        EXPECT_FALSE(MenuChecked(bar, VANTREL_MENU_ENGLISH_LAN));
+    }
+    EXPECT_NE(ReadSettings().find("Language = \"DE\""), std::string::npos);
+
+    ASSERT_EQ(Choose(VANTREL_MENU_ENGLISH_LAN), InputStatus::Accepted);
+    EXPECT_EQ(g_language, kEnglish);
+    EXPECT_EQ(g_previousLanguage, kGerman);
+    EXPECT_EQ(driver.PageLabel(g_mainPanel, MAIN_PANEL_TABS, 0), "System Parameters");
+    EXPECT_EQ(driver.Label(GetTabPanel(0), TAB_SYS_VANTREL_RES), "Resolution");
+    EXPECT_EQ(driver.MenuLabel(menuBar, VANTREL_MENU_ABOUT), "__About");
+    EXPECT_TRUE(MenuChecked(menuBar, VANTREL_MENU_ENGLISH_LAN));
+    EXPECT_FALSE(MenuChecked(menuBar, VANTREL_MENU_DEUTSCH_LAN));
+    EXPECT_NE(ReadSettings().find("Language = \"EN\""), std::string::npos);
+    EXPECT_TRUE(driver.Popups().empty());
+}
+
+TEST_F(LanguageSwitch, NotificationSlotsFollowTheLanguage)
+{
+    StartOnTheMainPanel();
+    SetLocalizedNotification(63, kSlotMainMessage);     // READY
+    SetLocalizedNotification(75, kSlotCalibration);     // a calibration step with line breaks
+    SetLocalizedNotification(47, kSlotWarning);
+    SetLocalizedNotification(51, kSlotApplicationType); // the same in both languages
+    SetLocalizedNotification(54, kSlotParameterState);  // MODIFIED
+    SetLocalizedNotification(19, kSlotConnectionState);
+    ASSERT_EQ(Choose(VANTREL_MENU_DEUTSCH_LAN), InputStatus::Accepted);
+
+    EXPECT_EQ(Text(g_mainPanel, MAIN_PANEL_MAIN_MESSAGE), "BEREIT");
+    EXPECT_EQ(Text(g_firstPanel, FIRSTPANEL_INIT_STATUS_TXT), "Verbinden...");
+    EXPECT_EQ(Text(g_calibPanel, CALIB_PAN_CALIB_NOTIFICATION),
+              "\r\nKalkulation abgeschlossen.\r\n'Kalibrierung STARTEN' startet den Kalibrierungsprozess.");
+    EXPECT_EQ(Text(g_warnPanel, WARN_PANEL_WARN_TXT),
+              "Aktualisierungsvorgang gestartet, bitte Vantrel nicht entfernen.");
+    EXPECT_EQ(Text(g_mainPanel, MAIN_PANEL_VANTREL_APP_TYPE), "Linear");
+    EXPECT_EQ(Text(g_mainPanel, MAIN_PANEL_PARAM_STATE), "MODIFIZIERT");
+    EXPECT_EQ(Text(g_mainPanel, MAIN_PANEL_VANTREL_CONN_STATUS_TXT), "Vantrel nicht verbunden");
+
+    SetLocalizedNotification(53, kSlotParameterState); // ORIGINAL is the same in both
+    ASSERT_EQ(Choose(VANTREL_MENU_ENGLISH_LAN), InputStatus::Accepted);
+    EXPECT_EQ(Text(g_mainPanel, MAIN_PANEL_MAIN_MESSAGE), "READY");
+    EXPECT_EQ(Text(g_mainPanel, MAIN_PANEL_PARAM_STATE), "ORIGINAL");
+    EXPECT_EQ(Text(g_firstPanel, FIRSTPANEL_INIT_STATUS_TXT), "Connecting...");
+}
+
+TEST_F(LanguageSwitch, ATextThatIsNoTableEntryIsLeftAsItIs)
+{
+    StartOnTheMainPanel();
+    SetCtrlVal(g_mainPanel, MAIN_PANEL_VANTREL_APP_TYPE, "Rotary (350 poles)");
+    SetCtrlVal(g_mainPanel, MAIN_PANEL_MAIN_MESSAGE, "");
+    SetCtrlVal(g_mainPanel, MAIN_PANEL_PARAM_STATE, "READY "); // close to an entry, but not one
+    ASSERT_EQ(Choose(VANTREL_MENU_DEUTSCH_LAN), InputStatus::Accepted);
+    EXPECT_EQ(Text(g_mainPanel, MAIN_PANEL_VANTREL_APP_TYPE), "Rotary (350 poles)");
+    EXPECT_EQ(Text(g_mainPanel, MAIN_PANEL_MAIN_MESSAGE), "");
+    EXPECT_EQ(Text(g_mainPanel, MAIN_PANEL_PARAM_STATE), "READY ");
+}
+
+TEST_F(LanguageSwitch, ChoosingTheActiveLanguageAppliesAndStoresItAgain)
+{
+    StartOnTheMainPanel();
+    WriteSettings("[Configuration]\r\nLanguage = \"XX\"\r\n");
+    SetLocalizedNotification(63, kSlotMainMessage);
+    ASSERT_EQ(Choose(VANTREL_MENU_ENGLISH_LAN), InputStatus::Accepted);
+    EXPECT_EQ(ReadSettings(), "[Configuration]\r\nLanguage = \"EN\"\r\n");
+    EXPECT_EQ(Text(g_mainPanel, MAIN_PANEL_MAIN_MESSAGE), "READY");
+    EXPECT_TRUE(MenuChecked(menuBar, VANTREL_MENU_ENGLISH_LAN));
+}
+
+TEST_F(LanguageSwitch, WithoutTheGermanFileTheToolSaysSoInEnglishAndStaysEnglish)
+{
+    RemoveLanguageFile("Deutsch.lwl");
+    StartOnTheMainPanel();
+    SetLocalizedNotification(63, kSlotMainMessage);
+    driver.AnswerPopup(1);
+    ASSERT_EQ(Choose(VANTREL_MENU_DEUTSCH_LAN), InputStatus::Accepted);
+
+    ASSERT_EQ(driver.Popups().size(), 1u);
+    EXPECT_EQ(driver.Popups()[0].title, "Error");
+    EXPECT_EQ(driver.Popups()[0].message,
+              "Localization file not found. Please reinstall software for full functionality.");
+    EXPECT_EQ(g_language, kEnglish);
+    EXPECT_TRUE(MenuChecked(menuBar, VANTREL_MENU_ENGLISH_LAN));
+    EXPECT_FALSE(MenuChecked(menuBar, VANTREL_MENU_DEUTSCH_LAN));
+    EXPECT_EQ(driver.PageLabel(g_mainPanel, MAIN_PANEL_TABS, 0), "System Parameters");
+    EXPECT_EQ(Text(g_mainPanel, MAIN_PANEL_MAIN_MESSAGE), "READY");
+    EXPECT_NE(ReadSettings().find("Language = \"EN\""), std::string::npos);
+}
+
+TEST_F(ToolTest, AMissingGermanFileAtStartShowsMessage46AndKeepsEnglishChecked)
+{
+    RemoveLanguageFile("Deutsch.lwl");
+    WriteSettings("[Configuration]\r\nLanguage = \"DE\"\r\n");
+    driver.AnswerPopup(1);
+    ASSERT_EQ(Start(), 0);
+    ASSERT_EQ(driver.Popups().size(), 1u);
+    EXPECT_EQ(driver.Popups()[0].title, "Error");
+    EXPECT_EQ(driver.Popups()[0].message,
+              "Localization file not found. Please reinstall software for full functionality.");
+    EXPECT_EQ(g_language, kEnglish);
+    EXPECT_TRUE(MenuChecked(MainMenuBar(), VANTREL_MENU_ENGLISH_LAN));
+    EXPECT_FALSE(MenuChecked(MainMenuBar(), VANTREL_MENU_DEUTSCH_LAN));
+    EXPECT_EQ(Text(g_firstPanel, FIRSTPANEL_INIT_STATUS_TXT), "Connecting...");
+    EXPECT_TRUE(driver.IsShown(g_firstPanel));
+    // The choice in the file is the operator's; only the language menu writes it.
+    EXPECT_EQ(ReadSettings(), "[Configuration]\r\nLanguage = \"DE\"\r\n");
+}
+
+TEST_F(ToolTest, AMissingEnglishFileIsReportedAndTheResourceTextsStay)
+{
+    RemoveLanguageFile("English.lwl");
+    driver.AnswerPopup(1);
+    ASSERT_EQ(Start(), 0);
+    ASSERT_EQ(driver.Popups().size(), 1u);
+    EXPECT_EQ(driver.Popups()[0].message,
+              "Localization file not found. Please reinstall software for full functionality.");
+    EXPECT_EQ(driver.PageLabel(g_mainPanel, MAIN_PANEL_TABS, 0), "System Parameters");
+    EXPECT_TRUE(MenuChecked(MainMenuBar(), VANTREL_MENU_ENGLISH_LAN));
+}
+
+TEST_F(ToolTest, SlotsOutsideTheTableChangeNothing)
+{
+    ASSERT_EQ(Start(), 0);
+    SetCtrlVal(g_mainPanel, MAIN_PANEL_MAIN_MESSAGE, "kept");
+    SetLocalizedNotification(63, 7);
+    SetLocalizedNotification(63, -1);
+    EXPECT_EQ(Text(g_mainPanel, MAIN_PANEL_MAIN_MESSAGE), "kept");
+    SetLocalizedNotification(92, kSlotMainMessage);
+    EXPECT_EQ(Text(g_mainPanel, MAIN_PANEL_MAIN_MESSAGE), "");
+    SetActiveLanguage(2);
+    EXPECT_TRUE(MenuChecked(MainMenuBar(), VANTREL_MENU_ENGLISH_LAN));
+}
+
+TEST(MessageTables, EveryEntryIsAText)
+{
+    for (int i = 0; i < kMessageCount; ++i) {
+        ASSERT_NE(kEnglishMessages[i], nullptr) << i;
+        ASSERT_NE(kGermanMessages[i], nullptr) << i;
+        const bool gap = i == 20 || i == 23;
+        EXPECT_EQ(std::strlen(kEnglishMessages[i]) == 0, gap) << i;
+        EXPECT_EQ(std::strlen(kGermanMessages[i]) == 0, gap) << i;
+        // The calibration steps start on a new line.
+        EXPECT_EQ(std::strncmp(kEnglishMessages[i], "\r\n", 2) == 0, i >= 73) << i;
+        EXPECT_EQ(std::strncmp(kGermanMessages[i], "\r\n", 2) == 0, i >= 73) << i;
+    }
+}
+
+TEST(MessageTables, EntriesAsDocumented)
+{
+    struct Case {
+        int index;
+        const char *english;
+        const char *german;
+    };
+    const Case cases[] = {
+        {0, "Error", "Fehler"},
+        {3, "OK", "OK"},
+        {10, "Update", "Aktualisieren"},
+        {13, "File operation error. Please check if the file is not opened in another program or is write protected.",
+         "Fehler beim \xD6" "ffnen der Datei. Bitte stellen Sie sicher, dass die Datei weder in einem anderen Programm "
+         "ge\xF6" "ffnet, noch schreibgesch\xFCtzt ist."},
+        {46, "Localization file not found. Please reinstall software for full functionality.",
+         "Sprachdatei nicht gefunden. Bitte Programm neu installieren f\xFCr volle Funktionalit\xE4t."},
+        {52, "Rotary (%d poles)", "Rotativ (%d Polen)"},
+        {55, "PLEASE WAIT, TRANSFER IN PROGRESS...", "BITTE WARTEN, \xDC" "BERTRAGUNG L\xC4UFT..."},
+        {67, "Connecting...", "Verbinden..."},
+        {74, "\r\nPlease wait, calculating parameters...", "\r\nBitte warten, Parameter werden berechnet..."},
+        {86, "\r\nPlease wait, calculating parameters...", "\r\nBitte warten, Parameter werden kalkuliert..."},
+        {91, "\r\nERROR.", "\r\nFEHLER."},
+    };
+    for (const Case &entry : cases) {
+        EXPECT_STREQ(kEnglishMessages[entry.index], entry.english) << entry.index;
+        EXPECT_STREQ(kGermanMessages[entry.index], entry.german) << entry.index;
+    }
+}
