@@ -2,6 +2,8 @@
 // the new language, the check marks, the stored choice, and the fallback to English.
 #include "Languages.h"
 #include "Panels.h"
+#include "RegisterFields.h"
+#include "SensorInformation.h"
 #include "SettingsFile.h"
 #include "ToolFixture.h"
 #include "Vantrel_Kelto_uir.h"
@@ -99,13 +101,29 @@ TEST_F(LanguageSwitch, NotificationSlotsFollowTheLanguage)
 TEST_F(LanguageSwitch, ATextThatIsNoTableEntryIsLeftAsItIs)
 {
     StartOnTheMainPanel();
-    SetCtrlVal(g_mainPanel, MAIN_PANEL_VANTREL_APP_TYPE, "Rotary (350 poles)");
     SetCtrlVal(g_mainPanel, MAIN_PANEL_MAIN_MESSAGE, "");
     SetCtrlVal(g_mainPanel, MAIN_PANEL_PARAM_STATE, "READY "); // close to an entry, but not one
+    SetCtrlVal(g_mainPanel, MAIN_PANEL_VANTREL_CONN_STATUS_TXT, "Rotary (%d poles)x");
     ASSERT_EQ(Choose(VANTREL_MENU_DEUTSCH_LAN), InputStatus::Accepted);
-    EXPECT_EQ(Text(g_mainPanel, MAIN_PANEL_VANTREL_APP_TYPE), "Rotary (350 poles)");
     EXPECT_EQ(Text(g_mainPanel, MAIN_PANEL_MAIN_MESSAGE), "");
     EXPECT_EQ(Text(g_mainPanel, MAIN_PANEL_PARAM_STATE), "READY ");
+    EXPECT_EQ(Text(g_mainPanel, MAIN_PANEL_VANTREL_CONN_STATUS_TXT), "Rotary (%d poles)x");
+}
+
+TEST_F(LanguageSwitch, TheApplicationTypeIsFormattedAgainInTheNewLanguage)
+{
+    StartOnTheMainPanel();
+    calvista::SysRegField(calvista::SysField::NUM_OF_POLES_REG_H).value = 1;
+    calvista::SysRegField(calvista::SysField::NUM_OF_POLES_REG_L).value = 44;
+    SetVantrelApplicationType();
+    EXPECT_EQ(Text(g_mainPanel, MAIN_PANEL_VANTREL_APP_TYPE), "Rotary (300 poles)");
+    ASSERT_EQ(Choose(VANTREL_MENU_DEUTSCH_LAN), InputStatus::Accepted);
+    EXPECT_EQ(Text(g_mainPanel, MAIN_PANEL_VANTREL_APP_TYPE), "Rotativ (300 Polen)");
+
+    calvista::SysRegField(calvista::SysField::NUM_OF_POLES_REG_H).value = 0;
+    calvista::SysRegField(calvista::SysField::NUM_OF_POLES_REG_L).value = 0;
+    ASSERT_EQ(Choose(VANTREL_MENU_ENGLISH_LAN), InputStatus::Accepted);
+    EXPECT_EQ(Text(g_mainPanel, MAIN_PANEL_VANTREL_APP_TYPE), "Linear");
 }
 
 TEST_F(LanguageSwitch, ChoosingTheActiveLanguageAppliesAndStoresItAgain)
