@@ -131,6 +131,13 @@ BISS_API int BISS_CALL BISS_ReadMasterRegister(BISS_U32 ulHandle, BISS_U32 ulAdd
 BISS_API int BISS_CALL BISS_WriteMasterParams(BISS_U32 ulHandle);
 BISS_API int BISS_CALL BISS_InitBissComm(BISS_U32 ulHandle);
 
+/* The FTDI adapter's free pins (bits 5-7 of its low pin byte) and its clock
+ * divisor (high byte, low byte); kept while another interface is selected,
+ * the clock used from the next selection of the adapter. */
+BISS_API int BISS_CALL BISS_SetZeptorPins(BISS_U32 ulHandle, BISS_U32 ulDirection, BISS_U32 ulValue);
+BISS_API int BISS_CALL BISS_GetZeptorPins(BISS_U32 ulHandle, BISS_U32 *pulDirection, BISS_U32 *pulValue);
+BISS_API int BISS_CALL BISS_SetFtdiFreq(BISS_U32 ulHandle, BISS_U32 ulClockA, BISS_U32 ulClockB);
+
 /* Communication and frame parameters, master register image. */
 BISS_API int BISS_CALL BISS_SetComParam(BISS_U32 ulHandle, BISS_U32 ulParam, BISS_U32 ulValue);
 BISS_API int BISS_CALL BISS_GetComParam(BISS_U32 ulHandle, BISS_U32 ulParam, BISS_U32 *pulValue);
@@ -177,6 +184,33 @@ BISS_API int BISS_CALL BISS_GetSlaveLabel(BISS_U32 ulHandle, BISS_U32 ulChannel,
 BISS_API int BISS_CALL BISS_SaveDLLConfig(BISS_U32 ulHandle, const char *pcFileName);
 BISS_API int BISS_CALL BISS_LoadDLLConfig(BISS_U32 ulHandle, const char *pcFileName);
 
+/* Single-cycle data of every configured channel: one high and one low word per
+ * channel, bit k of the CRC-good mask for channel slot k. With ulWithControl 1
+ * the read also starts a one-byte register access over the control channel
+ * (slave, address, direction and data from communication parameters 7-10);
+ * later reads with 0 carry it on until the done flag (may be null) is 1, and a
+ * read byte is then in communication parameter 10. */
+BISS_API int BISS_CALL BISS_ReadSCD(BISS_U32 ulHandle, BISS_U32 *pulHigh, BISS_U32 *pulLow, BISS_U32 *pulCrcOk,
+                                    BISS_U32 ulWithControl, BISS_U32 *pulControlDone);
+
+/* Slave registers over the control channel, one byte value per element.
+ * Mode 0: the library's own access; mode 1: the master chip's. The number of
+ * bytes is in/out: asked for, then transferred. Addresses are 7 bits. */
+BISS_API int BISS_CALL BISS_ReadSlaveRegister(BISS_U32 ulHandle, BISS_U32 ulMode, BISS_U32 ulSlave,
+                                              BISS_U32 ulAddress, BISS_U32 *pulNumberOfBytes, BISS_U32 *pulData);
+BISS_API int BISS_CALL BISS_WriteSlaveRegister(BISS_U32 ulHandle, BISS_U32 ulMode, BISS_U32 ulSlave,
+                                               BISS_U32 ulAddress, BISS_U32 *pulNumberOfBytes,
+                                               const BISS_U32 *pulData);
+
+/* Electronic data sheet: an image of 256 bytes (four banks of 64, byte 63 of
+ * each its checksum) and 97 parameters as bit fields of it; read from and
+ * written to a slave's banks in mode 0. */
+BISS_API int BISS_CALL BISS_SetEdsParam(BISS_U32 ulHandle, BISS_U32 ulParam, BISS_U32 ulValue);
+BISS_API int BISS_CALL BISS_GetEdsParam(BISS_U32 ulHandle, BISS_U32 ulParam, BISS_U32 *pulValue);
+BISS_API int BISS_CALL BISS_SetEdsRegister(BISS_U32 ulHandle, BISS_U32 ulIndex, BISS_U32 ulValue);
+BISS_API int BISS_CALL BISS_GetEdsRegister(BISS_U32 ulHandle, BISS_U32 ulIndex, BISS_U32 *pulValue);
+BISS_API int BISS_CALL BISS_ReadEdsParams(BISS_U32 ulHandle, BISS_U32 ulSlave);
+BISS_API int BISS_CALL BISS_WriteEdsParams(BISS_U32 ulHandle, BISS_U32 ulSlave);
 /* Older names: each wraps BISS_ exports and returns the older code set (0-12). */
 BISS_API int BISS_CALL GetBissinterfaceLibraryVersion(BISS_U32 *pulVersion);
 BISS_API int BISS_CALL OpenInterface(BISS_U32 ulInterface, const char *pcName, BISS_U32 ulUnused1,

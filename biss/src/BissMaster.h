@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,8 @@
 #include "BitValue.h"
 #include "ControlSequenceState.h"
 #include "ErrorHistory.h"
+#include "FtdiInterface.h"
+#include "LptPort.h"
 #include "ScdContent.h"
 #include "Dravio.h"
 #include "DravioThread.h"
@@ -69,6 +72,15 @@ public:
 
     // BiSS start-up.
     int InitBissComm();
+
+    // The FTDI adapter's free pins and clock, kept while another type is selected.
+    int SetZeptorPins(uint32_t direction, uint32_t value);
+    int GetZeptorPins(uint32_t *direction, uint32_t *value);
+    int SetFtdiFreq(uint32_t a, uint32_t b);
+    // Test-mode clock pulses through the selected adapter (TestModeClock.h);
+    // a failed FTDI transfer gives eBISS_USB_CONNECTION.
+    int ClockPulses(uint32_t count, uint32_t instruction, uint32_t delay);
+    FtdiInterfaceClass &Ftdi() { return ftdi_; }
 
     // Master register image.
     MasterChipInfo GetMasterInfo();
@@ -168,6 +180,84 @@ public:
     int LoadDllConfig(const char *fileName);
     // ---- end of channel descriptions ----
 
+    // ---- Frame cycle, control channel, slave registers and the EDS ----
+    // One frame on every configured channel, started with the given instruction;
+    // the arrays take one entry per channel slot. delivered tells the caller that
+    // the frame's data arrived and were decoded (also with code 15, when only
+    // some channels were valid).
+    int RunFrameCycle(BISS_U32 high[], BISS_U32 low[], BISS_U32 *crcOkMask, uint8_t instruction,
+                      BISS_U32 *controlBit, bool *delivered = nullptr);
+    // The frame cycle through single master register accesses (parallel port,
+    // FTDI adapter with time-outs disabled); fills the 64-byte data buffer.
+    int RunFrameCycleThroughRegisters(uint32_t slots, uint8_t *buffer, BISS_U32 *crcOkMask, uint8_t instruction,
+                                      BISS_U32 *controlBit, bool *delivered);
+    void DecodeScdRegisters(const uint8_t *buffer, uint32_t crcOkMask);
+    // One slot per configured channel, plus the split slot (at most 8).
+    uint32_t SlotCount() const;
+    // Single-cycle data of every configured channel, with software CRC checks;
+    // withControl starts a one-byte control access carried by later calls.
+    int ReadScd(BISS_U32 high[], BISS_U32 low[], BISS_U32 *crcOkMask, uint32_t withControl, BISS_U32 *controlDone);
+    int ReadScdWithControl(uint32_t withControl, BISS_U32 *controlDone, BISS_U32 high[], BISS_U32 low[],
+                           BISS_U32 *crcOkMask, bool *delivered = nullptr);
+    // "0"/"1" texts, index k = bit k, and the bit-serial CRC over them.
+    static std::string BitsToText(uint64_t value, uint32_t bitCount);
+    static std::string CrcOfBitText(const std::string &data, const std::string &polynomial,
+                                    const std::string &start);
+    // The 4-bit CRC of the control channel over a bit text.
+    static std::string ControlCrc(const std::string &bits);
+
+    // The control-frame sequencer: flags bits 0-1 start an operation (1 read,
+    // 2 write), bit 2 more bytes follow, bit 3 continue at frame 18.
+    static constexpr uint32_t kControlRead = 1;
+    static constexpr uint32_t kControlWrite = 2;
+    static constexpr uint32_t kMoreBytes = 4;
+    static constexpr uint32_t kContinue = 8;
+    int RunControlFrame(uint32_t flags, uint8_t slave, uint8_t address, uint8_t value, uint32_t moreBytes,
+                        uint8_t *received, uint8_t *done, BISS_U32 high[], BISS_U32 low[], BISS_U32 *crcOkMask,
+                        bool *delivered = nullptr);
+    void ControlSendStep(uint32_t flags, uint8_t slave, uint8_t address, uint8_t value, uint8_t *instruction,
+                         uint8_t *received, uint8_t *done);
+    int ControlReceiveStep(bool bit, uint32_t moreBytes, uint8_t *received, uint8_t *done);
+    // Ends whatever control access is running (after a failure).
+    void ResetControlSequence();
+
+    // Slave registers: mode 0 the library's own control access, mode 1 the
+    // master's. The count is in/out: bytes asked for, bytes transferred.
+    int ReadSlaveRegister(uint32_t mode, uint32_t slave, uint32_t address, BISS_U32 *count, BISS_U32 data[]);
+    int WriteSlaveRegister(uint32_t mode, uint32_t slave, uint32_t address, BISS_U32 *count, const BISS_U32 data[]);
+    // The roads behind them; each back end takes the one it can.
+    int ReadSlaveAssisted(uint8_t slave, uint8_t address, BISS_U32 *count, BISS_U32 data[]);
+    int WriteSlaveAssisted(uint8_t slave, uint8_t address, BISS_U32 *count, const BISS_U32 data[]);
+    int ReadSlaveControl(uint8_t slave, uint8_t address, BISS_U32 *count, BISS_U32 data[]);
+    int WriteSlaveControl(uint8_t slave, uint8_t address, BISS_U32 *count, const BISS_U32 data[]);
+    int ReadSlaveBySoftwareFrames(uint8_t slave, uint8_t address, BISS_U32 *count, BISS_U32 data[]);
+    int WriteSlaveBySoftwareFrames(uint8_t slave, uint8_t address, BISS_U32 *count, const BISS_U32 data[]);
+    // Bytes of the master's transfer memory (0x80 up); stopping a running cycle.
+    int ReadMasterRam(uint32_t count, BISS_U32 data[]);
+    int StopAtEndOfCycle();
+    int WaitForEndOfCycle(bool *expired);
+    // Master-assisted transfers of the chip 0x84 through its registers.
+    int ReadSlaveRam(uint8_t slave, uint8_t address, BISS_U32 *count, BISS_U32 data[]);
+    int WriteSlaveRam(uint8_t slave, uint8_t address, BISS_U32 *count, const BISS_U32 data[]);
+    // count in: bytes asked for; out: bytes the transfer moved.
+    int RunSlaveRamTransfer(uint8_t slave, uint8_t address, bool write, uint32_t *count, const BISS_U32 data[]);
+
+    // The USB adapter's combined frame request and its control-channel transfers.
+    int UsbFrameCycle(uint32_t slots, uint8_t *scd, uint8_t *status, BISS_U32 *validBits, uint8_t instruction);
+    int UsbReadSlaveRegisters(uint8_t slave, uint8_t address, BISS_U32 *count, BISS_U32 values[]);
+    int UsbWriteSlaveRegisters(uint8_t slave, uint8_t address, BISS_U32 *count, const BISS_U32 values[]);
+    int StartUsbControlTransfer();
+
+    // Electronic data sheet of a slave: the image in the parameters, read from
+    // and written to the slave's banks.
+    int SetEdsParam(uint32_t number, uint32_t value);
+    int GetEdsParam(uint32_t number, uint32_t *value);
+    int SetEdsRegister(uint32_t index, uint32_t value);
+    int GetEdsRegister(uint32_t index, uint32_t *value);
+    int ReadEdsParams(uint32_t slave);
+    int WriteEdsParams(uint32_t slave);
+    // ---- end of frame cycle, control channel, slave registers and the EDS ----
+
     // The line readers of the XML files stop here.
     static bool IsAtLastLine(wxTextFile &file);
 
@@ -190,6 +280,7 @@ public:
 private:
     void RecountConfiguredChannels();
     int InitBissCommUsb();
+    int InitBissCommRegisters();
     uint8_t UsbOptions() const;
     int UsbSend(const std::vector<uint8_t> &frame);
     DWORD UsbReceive(std::vector<uint8_t> *response, DWORD timeoutMs);
@@ -227,6 +318,9 @@ private:
     std::array<BitValueClass, kChannels> scdValues_{};
     std::string bitText_;
     std::array<std::string, 3> crcWorkTexts_;
+    // Owned for the object's whole life, so pins and clock survive until it opens.
+    FtdiInterfaceClass ftdi_;
+    std::unique_ptr<LptPortClass> lptPort_;
     dravio::CDravio usbDevice_;
     dravio::CDravioReadThread usbIn_;
     dravio::CDravioWriteThread usbOut_;

@@ -63,4 +63,29 @@ int BISS_CALL BISS_InitBissComm(BISS_U32 ulHandle)
     return CallMaster(ulHandle, [&](BissMasterClass &m) { return m.InitBissComm(); });
 }
 
+int BISS_CALL BISS_SetZeptorPins(BISS_U32 ulHandle, BISS_U32 ulDirection, BISS_U32 ulValue)
+{
+    return CallMaster(ulHandle, [&](BissMasterClass &m) { return m.SetZeptorPins(ulDirection, ulValue); });
+}
+
+int BISS_CALL BISS_GetZeptorPins(BISS_U32 ulHandle, BISS_U32 *pulDirection, BISS_U32 *pulValue)
+{
+    ClearOutput(pulDirection);
+    ClearOutput(pulValue);
+    return CallMaster(ulHandle, [&](BissMasterClass &m) {
+        if (pulDirection == nullptr || pulValue == nullptr)
+            return static_cast<int>(eBISS_INVALID_PARAMETER);
+        uint32_t direction = 0, value = 0;
+        const int result = m.GetZeptorPins(&direction, &value);
+        *pulDirection = direction;
+        *pulValue = value;
+        return result;
+    });
+}
+
+int BISS_CALL BISS_SetFtdiFreq(BISS_U32 ulHandle, BISS_U32 ulClockA, BISS_U32 ulClockB)
+{
+    return CallMaster(ulHandle, [&](BissMasterClass &m) { return m.SetFtdiFreq(ulClockA, ulClockB); });
+}
+
 } // extern "C"

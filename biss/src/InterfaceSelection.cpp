@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "BissMaster.h"
+#include "Simulation.h"
 #include "ferrolink.h"
 
 namespace ferrolink {
@@ -18,6 +19,7 @@ constexpr uint32_t kStatusRegister = 0xF0;
 constexpr uint32_t kStopInstruction = 0x80;
 
 bool IsUsbType(uint32_t type) { return type == eBISS_IF_DRAVIO_A || type == eBISS_IF_DRAVIO_B; }
+bool IsLptType(uint32_t type) { return type >= eBISS_IF_LPT_1 && type <= eBISS_IF_LPT_3; }
 
 } // namespace
 
@@ -41,6 +43,8 @@ int BissMasterClass::SetInterface(uint32_t type, const char *name)
 
     switch (type) {
     case eBISS_IF_NONE:
+        lptPort_.reset();
+        ftdi_.Close();
         return eBISS_NO_ERROR;
     case eBISS_IF_DRAVIO_A:
     case eBISS_IF_DRAVIO_B: {
@@ -58,20 +62,37 @@ int BissMasterClass::SetInterface(uint32_t type, const char *name)
     }
     case eBISS_IF_LPT_1:
     case eBISS_IF_LPT_2:
-    case eBISS_IF_LPT_3:
+    case eBISS_IF_LPT_3: {
+        EnableSimulationIfRequested();
         if (!ProbeLibrary("dlportio.dll")) {
             interfaceType_ = eBISS_IF_NONE;
             return eBISS_DRIVER_MISSING;
         }
-        interfaceType_ = eBISS_IF_NONE;
-        return eBISS_NO_INTERFACE;
-    case eBISS_IF_FTDI:
+        // A name that is no port address must not reach the I/O ports at 0.
+        uint32_t base = 0;
+        if (!ParsePortBase(name, &base)) {
+            interfaceType_ = eBISS_IF_NONE;
+            return eBISS_INVALID_PARAMETER;
+        }
+        lptPort_ = std::make_unique<LptPortClass>(base);
+        break;
+    }
+    case eBISS_IF_FTDI: {
+        EnableSimulationIfRequested();
         if (!ProbeLibrary("ftd2xx.dll")) {
             interfaceType_ = eBISS_IF_NONE;
             return eBISS_DRIVER_MISSING;
         }
-        interfaceType_ = eBISS_IF_NONE;
-        return eBISS_NO_INTERFACE;
+        ftdi_.Close();
+        const std::string description = name != nullptr && *name != '\0' ? std::string(name) + " A" : "Zeptor A";
+        if (!ftdi_.Open(description)) {
+            ftdi_.Close();
+            interfaceType_ = eBISS_IF_NONE;
+            return eBISS_NO_CONNECTION;
+        }
+        WriteMasterRegister(kInstructionRegister, kStopInstruction);
+        break;
+    }
     default:  // the PCI Express board is refused
         interfaceType_ = eBISS_IF_NONE;
         return eBISS_NO_INTERFACE;
@@ -111,8 +132,17 @@ int BissMasterClass::WriteMasterRegister(uint32_t address, uint32_t value)
         return eBISS_ADDRESS_RANGE;
     if (value > 0xFF)
         return eBISS_VALUE_RANGE;
+    const auto address8 = static_cast<uint8_t>(address);
+    const auto value8 = static_cast<uint8_t>(value);
+    switch (interfaceType_) {
+    case eBISS_IF_LPT_1: lptPort_->WriteRegister1(address8, value8); return eBISS_NO_ERROR;
+    case eBISS_IF_LPT_2: lptPort_->WriteRegister2(address8, value8); return eBISS_NO_ERROR;
+    case eBISS_IF_LPT_3: lptPort_->WriteRegister3(address8, value8); return eBISS_NO_ERROR;
+    case eBISS_IF_FTDI: return ftdi_.WriteRegister(address8, value8);
+    default: break;
+    }
     if (IsUsbType(interfaceType_))
-        return UsbWriteRegister(static_cast<uint8_t>(address), static_cast<uint8_t>(value));
+        return UsbWriteRegister(address8, value8);
     return eBISS_NO_INTERFACE;
 }
 
@@ -123,16 +153,32 @@ int BissMasterClass::ReadMasterRegister(uint32_t address, uint32_t *value)
         return eBISS_NO_INTERFACE;
     if (address > 0xFF)
         return eBISS_ADDRESS_RANGE;
+    const auto address8 = static_cast<uint8_t>(address);
     uint8_t value8 = 0;
     int result = eBISS_NO_INTERFACE;
-    if (IsUsbType(interfaceType_))
-        result = UsbReadRegister(static_cast<uint8_t>(address), &value8);
+    switch (interfaceType_) {
+    case eBISS_IF_LPT_1: value8 = lptPort_->ReadRegister1(address8); result = eBISS_NO_ERROR; break;
+    case eBISS_IF_LPT_2: value8 = lptPort_->ReadRegister2(address8); result = eBISS_NO_ERROR; break;
+    case eBISS_IF_LPT_3: value8 = lptPort_->ReadRegister3(address8); result = eBISS_NO_ERROR; break;
+    case eBISS_IF_FTDI: result = ftdi_.ReadRegister(address8, &value8); break;
+    default:
+        if (IsUsbType(interfaceType_))
+            result = UsbReadRegister(address8, &value8);
+        break;
+    }
     *value = value8;
     return result;
 }
 
+// The parallel port has the master's end-of-cycle line; the others read status bit 0.
 int BissMasterClass::ReadEndOfCycle(uint8_t *endOfCycle)
 {
+    if (IsLptType(interfaceType_)) {
+        *endOfCycle = lptPort_->ReadBusy();
+        return eBISS_NO_ERROR;
+    }
+    if (interfaceType_ == eBISS_IF_FTDI)
+        return ftdi_.ReadEndOfCycle(endOfCycle);
     uint32_t status = 0;
     const int result = ReadMasterRegister(kStatusRegister, &status);
     *endOfCycle = static_cast<uint8_t>(status & 1);

@@ -28,6 +28,7 @@ void BissMasterClass::BuildRegisterImage(const MasterChipInfo &chip, uint32_t in
     splitCrcLength_ = 0;
 
     target_[0xF5] = params_.Com(eBISS_CP_CLKENI) & 1;
+    ftdi_.SetTestModeBase(static_cast<uint8_t>(target_[0xF5] & 0xFF));
     if (IsUsbAdapter(interfaceType) && chip.chipId == 0x52 && chip.revision >= 4) {
         target_[0xE5] = 2 * (params_.Com(eBISS_CP_EN_MO) & 1) + 1;
         target_[0xE9] = 0;
@@ -152,6 +153,9 @@ int BissMasterClass::WriteMasterParams(bool onlyChanged)
         if (result != eBISS_NO_ERROR)
             return result;
     }
+    // Sequences the FTDI adapter keeps were built for the earlier parameters.
+    if (interfaceType_ == eBISS_IF_FTDI)
+        ftdi_.ResetQueues();
     return eBISS_NO_ERROR;
 }
 

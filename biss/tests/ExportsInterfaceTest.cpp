@@ -44,6 +44,23 @@ TEST_F(InterfaceExportTest, RefusedAndUnavailableTypesLeaveNoInterface)
     EXPECT_EQ(0, BISS(BISS_SetInterface)(handle_, eBISS_IF_NONE, nullptr));
 }
 
+TEST_F(InterfaceExportTest, AdapterPinsAndClockAreKeptWithoutTheAdapterLibrary)
+{
+    EXPECT_EQ(eBISS_DRIVER_MISSING, BISS(BISS_SetInterface)(handle_, eBISS_IF_FTDI, "Box"));
+    EXPECT_EQ(0, BISS(BISS_SetFtdiFreq)(handle_, 1, 2));
+    EXPECT_EQ(0, BISS(BISS_SetZeptorPins)(handle_, 0xFF, 0x5F));
+    BISS_U32 direction = 9, value = 9;
+    EXPECT_EQ(0, BISS(BISS_GetZeptorPins)(handle_, &direction, &value));
+    EXPECT_EQ(0xE0u, direction) << "only the free pins are taken";
+    EXPECT_EQ(0x40u, value);
+    EXPECT_EQ(nullptr, GetModuleHandleA("ftd2xx.dll")) << "probed, never bound";
+    EXPECT_EQ(nullptr, GetModuleHandleA("dlportio.dll"));
+    EXPECT_EQ(eBISS_INVALID_HANDLE, BISS(BISS_SetZeptorPins)(0, 0, 0));
+    EXPECT_EQ(eBISS_INVALID_HANDLE, BISS(BISS_GetZeptorPins)(257, &direction, &value));
+    EXPECT_EQ(0u, direction);
+    EXPECT_EQ(eBISS_INVALID_HANDLE, BISS(BISS_SetFtdiFreq)(0, 1, 2));
+}
+
 TEST_F(InterfaceExportTest, RegisterAccessWithoutAnInterfaceIsRefusedAndRecorded)
 {
     BISS_U32 value = 7;

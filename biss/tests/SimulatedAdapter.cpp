@@ -28,6 +28,8 @@ Function *SimExport(const char *name)
     return reinterpret_cast<Function *>(reinterpret_cast<void *>(GetProcAddress(SimModule(), name)));
 }
 
+} // namespace
+
 // ferrolink's waits read the rig's virtual clock while a rig is plugged in.
 void UseClockOf(sim::biss::UsbAdapterRig *rig)
 {
@@ -40,8 +42,6 @@ void UseClockOf(sim::biss::UsbAdapterRig *rig)
     setClock([](void *context) { return static_cast<sim::biss::UsbAdapterRig *>(context)->clock.NowMilliseconds(); },
              rig);
 }
-
-} // namespace
 
 dravio::sim::ISimController &SimulatedDriver()
 {
@@ -69,6 +69,26 @@ void SimulatedAdapterTest::TearDown()
 BISS_U32 SimulatedAdapterTest::LastCode()
 {
     return LastErrorCode(handle_);
+}
+
+void SimulatedAdapterTest::Select()
+{
+    ASSERT_EQ(0, BISS(BISS_SetInterface)(handle_, eBISS_IF_DRAVIO_A, ""));
+}
+
+void SimulatedAdapterTest::ConfigureChannel(BISS_U32 channel, BISS_U32 length, BISS_U32 poly, BISS_U32 invert,
+                                            BISS_U32 start)
+{
+    auto *set = BISS(BISS_SetFrameParam);
+    ASSERT_EQ(0, set(handle_, channel, eBISS_FP_SCD_LENGTH, length));
+    ASSERT_EQ(0, set(handle_, channel, eBISS_FP_CRC_POLY, poly));
+    ASSERT_EQ(0, set(handle_, channel, eBISS_FP_CRC_INVERT, invert));
+    ASSERT_EQ(0, set(handle_, channel, eBISS_FP_CRC_START, start));
+}
+
+void SimulatedAdapterTest::SetComParam(BISS_U32 index, BISS_U32 value)
+{
+    ASSERT_EQ(0, BISS(BISS_SetComParam)(handle_, index, value));
 }
 
 } // namespace ferrolink_test

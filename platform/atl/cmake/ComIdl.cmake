@@ -5,7 +5,7 @@
 #   <name>_INCLUDE_DIR  folder of <name>.h (HEADER)
 #   <name>_TLB          <name>.tlb, its library identifier patched back (TYPELIB)
 #   <name>_IID_SOURCE   <name>_i.c, the interface identifiers (IID)
-#   <name>_PROXY_SOURCE <name>_p.c, -Oif proxy/stub code (PROXY)
+#   <name>_PROXY_SOURCE <name>_p.c, -Oif marshalling code (PROXY)
 # and a target <name>_idl that builds them.
 
 set(FERRO_WIDL ${FERRO_ARCH}-w64-mingw32-widl CACHE INTERNAL "")

@@ -223,7 +223,7 @@ int Runtime::FileSelect(const FileSelectRequest &request, char *pathName)
     if (!answer.chosen || answer.path.empty())
         return VAL_NO_FILE_SELECTED;
     std::string path = answer.path;
-    // Restricted to the extension of the file spec: a name without it gets it.
+    // Restricted to the extension of the file pattern: a name without it gets it.
     const std::string_view wanted = Extension(request.defaultFileSpec);
     if (request.restrictExtension && !wanted.empty() && wanted.find_first_of("*?") == std::string_view::npos &&
         !EqualsNoCase(Extension(path), wanted))

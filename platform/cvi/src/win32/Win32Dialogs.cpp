@@ -166,13 +166,13 @@ int ShowPopup(const GenericPopupRequest &request, bool isMessage)
     return result;
 }
 
-std::string Extension(const std::string &spec)
+std::string Extension(const std::string &pattern)
 {
-    const std::size_t slash = spec.find_last_of("\\/");
-    const std::size_t dot = spec.find_last_of('.');
+    const std::size_t slash = pattern.find_last_of("\\/");
+    const std::size_t dot = pattern.find_last_of('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
         return {};
-    return spec.substr(dot + 1);
+    return pattern.substr(dot + 1);
 }
 
 } // namespace
