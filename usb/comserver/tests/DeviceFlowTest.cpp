@@ -69,7 +69,7 @@ TEST_F(DeviceTest, WrittenBytesComeBackWithEventsFromTheWorkers)
 
     const DWORD me = GetCurrentThreadId();
     for (const ReceivedEvent &e : writerEvents.Events()) {
-        EXPECT_EQ(e.source.Get(), IdentityOf(writer.Get()).Get());
+        EXPECT_EQ(e.source, IdentityOf(writer.Get()).Get());
         if (e.id == kWriteStatusAvailable) {
             EXPECT_NE(e.thread, me);
         } else {
@@ -79,7 +79,7 @@ TEST_F(DeviceTest, WrittenBytesComeBackWithEventsFromTheWorkers)
     std::vector<ReceivedEvent> readEvents = readerEvents.Events();
     ASSERT_FALSE(readEvents.empty());
     EXPECT_NE(readEvents[0].thread, me);
-    EXPECT_EQ(readEvents[0].source.Get(), IdentityOf(reader.Get()).Get());
+    EXPECT_EQ(readEvents[0].source, IdentityOf(reader.Get()).Get());
 
     EXPECT_EQ(readerCalls.Call(L"StopReading", {}), S_OK);
     EXPECT_EQ(writerCalls.Call(L"StopWriting", {}), S_OK);

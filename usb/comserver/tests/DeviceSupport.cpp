@@ -36,14 +36,17 @@ STDMETHODIMP EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS *params
     IDispatch *source = nullptr;
     if (params && params->cArgs == 1 && params->rgvarg[0].vt == VT_DISPATCH) {
         source = params->rgvarg[0].pdispVal;
-        source->QueryInterface(IID_IUnknown, event.source.PutVoid());
+        com::ComPtr<IUnknown> identity;
+        source->QueryInterface(IID_IUnknown, identity.PutVoid());
+        event.source = identity.Get();
+    }
+    // The handler first: a test that saw the event may go on as if it had run.
+    if (handler) {
+        handler(id, source);
     }
     {
         std::lock_guard<std::mutex> hold(lock_);
         events_.push_back(event);
-    }
-    if (handler) {
-        handler(id, source);
     }
     arrived_.notify_all();
     return S_OK;

@@ -32,7 +32,7 @@ constexpr DWORD kPatienceMs = 10000;
 struct ReceivedEvent {
     DISPID id;
     DWORD thread;
-    com::ComPtr<IUnknown> source; // the argument's identity
+    IUnknown *source; // the argument's identity, compared only (no reference kept)
 };
 
 // A sink of _IDravioInterfaceEvents that records every event and lets a test
@@ -47,7 +47,7 @@ public:
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR *, UINT, LCID, DISPID *) override;
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS *params, VARIANT *, EXCEPINFO *, UINT *) override;
 
-    // Runs inside each call, after it was recorded, on the thread that fired it.
+    // Runs inside each call, before it is recorded, on the thread that fired it.
     std::function<void(DISPID id, IDispatch *source)> handler;
 
     // Waits until `count` events of the kind arrived; false on time-out.
