@@ -100,6 +100,12 @@ TEST(Module, LoadsOnlyWithItsTypeLibraryBeside)
         ServerModule alone(folder.Path() + L"\\" + kServer);
         EXPECT_FALSE(alone.Loaded());
     }
+    // A library that names no class would leave the server without identity.
+    ASSERT_TRUE(folder.CopyIn(L"NoClassServer.tlb", kTypeLibrary));
+    {
+        ServerModule classless(folder.Path() + L"\\" + kServer);
+        EXPECT_FALSE(classless.Loaded());
+    }
     ASSERT_TRUE(folder.CopyIn(kTypeLibrary, kTypeLibrary));
     ServerModule server(folder.Path() + L"\\" + kServer);
     ASSERT_TRUE(server.Loaded());
