@@ -6,41 +6,48 @@
 
 namespace {
 
-// Runs a program with its standard output on a pipe; returns what it wrote, or
-// an empty text when it could not run or did not end in time.
-std::string RunCapturing(std::wstring command, DWORD &exitCode)
+// Runs a program with its standard output in a file and returns what it wrote
+// once it has ended. (A pipe would not do: a program it starts, such as the
+// desktop process Wine launches on first need, inherits the pipe and keeps it open.)
+std::string RunCapturing(const std::wstring &folder, std::wstring command, DWORD &exitCode)
 {
+    const std::wstring outputPath = folder + L"\\output.txt";
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    HANDLE readEnd = nullptr;
-    HANDLE writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) {
+    HANDLE output = CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (output == INVALID_HANDLE_VALUE) {
         return {};
     }
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = writeEnd;
+    startup.hStdOutput = output;
+    startup.hStdError = output;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     PROCESS_INFORMATION process = {};
     BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
                                   &process);
-    CloseHandle(writeEnd);
-    std::string output;
-    if (started) {
+    CloseHandle(output);
+    if (!started) {
+        return {};
+    }
+    WaitForSingleObject(process.hProcess, 60000);
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+
+    HANDLE written = CreateFileW(outputPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    std::string text;
+    if (written != INVALID_HANDLE_VALUE) {
         char chunk[512];
         DWORD read = 0;
-        while (ReadFile(readEnd, chunk, sizeof(chunk), &read, nullptr) && read > 0) {
-            output.append(chunk, read);
+        while (ReadFile(written, chunk, sizeof(chunk), &read, nullptr) && read > 0) {
+            text.append(chunk, read);
         }
-        WaitForSingleObject(process.hProcess, 60000);
-        GetExitCodeProcess(process.hProcess, &exitCode);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
+        CloseHandle(written);
     }
-    CloseHandle(readEnd);
-    return output;
+    return text;
 }
 
 TEST(Script, JScriptCreatesTheObjectByProgIdAndCallsItLateBound)
@@ -52,9 +59,10 @@ TEST(Script, JScriptCreatesTheObjectByProgIdAndCallsItLateBound)
 
     wchar_t script[MAX_PATH] = {};
     GetFullPathNameW(L"data\\smoke.js", MAX_PATH, script, nullptr);
+    TempFolder folder;
     DWORD exitCode = 1;
     std::string output =
-        RunCapturing(L"cscript.exe //NoLogo \"" + std::wstring(script) + L"\"", exitCode);
+        RunCapturing(folder.Path(), L"cscript.exe //NoLogo \"" + std::wstring(script) + L"\"", exitCode);
     EXPECT_EQ(exitCode, 0u) << output;
 
     std::string normalized;
