@@ -59,9 +59,14 @@ int BissMasterClass::SetFrameParam(uint32_t channel, uint32_t index, uint32_t va
 {
     if (index >= BissParamClass::kFrameCount || channel >= kChannels)
         return eBISS_INVALID_PARAMETER;
-    const int result = index == eBISS_FP_CONTENT_COUNT
-                           ? ResizeContentList(channel, value)
-                           : params_.SetFrameParam(channel, index, value, BissParamClass::kUserTable);
+    int result = eBISS_NO_ERROR;
+    if (index == eBISS_FP_CONTENT_COUNT) {
+        if (value > kMaxContentItems)
+            return eBISS_VALUE_RANGE;
+        ResizeScdContent(channel, value, BissParamClass::kUserTable);
+    } else {
+        result = params_.SetFrameParam(channel, index, value, BissParamClass::kUserTable);
+    }
     RecountConfiguredChannels();
     return result;
 }
@@ -73,12 +78,6 @@ int BissMasterClass::GetFrameParam(uint32_t channel, uint32_t index, uint32_t *v
     return params_.GetFrameParam(channel, index, value, BissParamClass::kUserTable);
 }
 
-int BissMasterClass::ResizeContentList(uint32_t channel, uint32_t count)
-{
-    contents_[channel].resize(count);
-    return params_.SetFrameParam(channel, eBISS_FP_CONTENT_COUNT, count, BissParamClass::kUserTable);
-}
-
 void BissMasterClass::RecountConfiguredChannels()
 {
     configuredChannels_ = 0;
@@ -88,6 +87,22 @@ void BissMasterClass::RecountConfiguredChannels()
             break;
         }
     }
+}
+
+int BissMasterClass::SaveRegister(const char *fileName, uint32_t start, uint32_t count,
+                                  const BISS_U32 *data) const
+{
+    return params_.SaveHex(fileName, start, count, data);
+}
+
+int BissMasterClass::LoadRegister(const char *fileName, uint32_t start, uint32_t count, BISS_U32 *data) const
+{
+    return params_.LoadHex(fileName, start, count, data);
+}
+
+int BissMasterClass::CalculateCrc(uint32_t polynomial, const BISS_U32 *data, uint32_t count, BISS_U32 *crc) const
+{
+    return params_.CalculateCrc(polynomial, data, count, crc);
 }
 
 bool BissMasterClass::IsAtLastLine(wxTextFile &file)

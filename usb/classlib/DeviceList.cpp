@@ -75,7 +75,7 @@ DWORD CDravio::QueryInterfacePath(int number, HDEVINFO list, const GUID *interfa
     return DRAVIO_STATUS_SUCCESS;
 }
 
-LPCTSTR CDravio::GetDevicePath() const
+const DravioChar *CDravio::GetDevicePath() const
 {
     if (!interfaceDetail_)
         return nullptr;

@@ -1,7 +1,7 @@
 // One device of the Dravio driver: finding it through the setup API, opening
 // it, and every control request, each sent synchronously on the device handle.
 //
-// The library is built twice from this source. The wide build (UNICODE) is the
+// The library is built twice from this source. The wide build (DRAVIO_WIDE_BUILD) is the
 // full one; the narrow build uses the narrow setup API and device names, checks
 // the driver's API version at every open and leaves out the parent device ID,
 // opening by path, the bind request alone and the requests 0x83C and 0x83D.
@@ -19,6 +19,14 @@
 
 namespace dravio {
 
+// The character type of the build: its own macro, so a user that defines UNICODE
+// for other reasons still sees the narrow build's declarations.
+#ifdef DRAVIO_WIDE_BUILD
+using DravioChar = wchar_t;
+#else
+using DravioChar = char;
+#endif
+
 class CDravio {
 public:
     CDravio();
@@ -33,7 +41,7 @@ public:
 
     // Opens device interface `number` of the list, or "\\.\Dravio_Device<number>"
     // without a list.
-#ifdef UNICODE
+#ifdef DRAVIO_WIDE_BUILD
     DWORD OpenByNumber(int number, HDEVINFO list, const GUID *interfaceClass, bool checkVersion);
     DWORD OpenByPath(LPCWSTR path, bool checkVersion);
 #else
@@ -50,8 +58,8 @@ public:
     // Looks up device interface `number` of the list and keeps its detail record.
     DWORD QueryInterfacePath(int number, HDEVINFO list, const GUID *interfaceClass);
     // The device path of the last look-up, or null.
-    LPCTSTR GetDevicePath() const;
-#ifdef UNICODE
+    const DravioChar *GetDevicePath() const;
+#ifdef DRAVIO_WIDE_BUILD
     // The device ID of the parent device node, or null; valid until the next
     // query, Close or destruction.
     LPCWSTR GetParentDeviceId();
@@ -100,7 +108,7 @@ public:
 
     DWORD Control832();
     DWORD Control833();
-#ifdef UNICODE
+#ifdef DRAVIO_WIDE_BUILD
     DWORD Control83C(ULONG value, UCHAR byte);
     DWORD Control83D(DRAVIO_CONTROL_83D_DATA &data);
 #endif
@@ -109,13 +117,13 @@ public:
     BOOL CancelIo();
 
     // "Error code 0x%08X: <text>", cut to the capacity and always terminated.
-    static LPTSTR FormatStatusText(LPTSTR buffer, DWORD capacity, DWORD status);
+    static DravioChar *FormatStatusText(DravioChar *buffer, DWORD capacity, DWORD status);
 
 protected:
     HANDLE DeviceHandle() const { return device_; }
 
 private:
-#ifndef UNICODE
+#ifndef DRAVIO_WIDE_BUILD
     DWORD OpenByPath(LPCSTR path, bool checkVersion);
 #endif
     void FreeLookupRecords();
@@ -128,7 +136,7 @@ private:
     BOOL driverFlagBit5_ = FALSE;
     BOOL driverFlagBit8_ = FALSE;
     std::unique_ptr<BYTE[]> interfaceDetail_;
-#ifdef UNICODE
+#ifdef DRAVIO_WIDE_BUILD
     SP_DEVINFO_DATA deviceInfoData_{};
     std::unique_ptr<WCHAR[]> parentId_;
 #endif

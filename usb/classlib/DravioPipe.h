@@ -14,7 +14,7 @@ public:
     ~CDravioPipe() override = default;
 
     // Opens the device first when needed (as OpenByNumber does), then binds the endpoint.
-#ifdef UNICODE
+#ifdef DRAVIO_WIDE_BUILD
     DWORD Bind(int number, UCHAR endpointAddress, HDEVINFO list, const GUID *interfaceClass, bool checkVersion);
     // The bind request alone, on the open handle.
     DWORD BindEndpoint(UCHAR endpointAddress);

@@ -15,7 +15,7 @@ struct SetupApiEntries {
     decltype(&::SetupDiDestroyDeviceInfoList) DestroyDeviceInfoList;
     decltype(&::SetupDiEnumDeviceInterfaces) EnumDeviceInterfaces;
     decltype(&::SetupDiGetDeviceInterfaceDetail) GetDeviceInterfaceDetail;
-#ifdef UNICODE
+#ifdef DRAVIO_WIDE_BUILD
     decltype(&::CM_Get_Parent) GetParent;
     decltype(&::CM_Get_Device_IDW) GetDeviceId;
 #endif

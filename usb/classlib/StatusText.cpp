@@ -126,7 +126,7 @@ LPCTSTR StatusText(DWORD status)
 
 } // namespace
 
-LPTSTR CDravio::FormatStatusText(LPTSTR buffer, DWORD capacity, DWORD status)
+DravioChar *CDravio::FormatStatusText(DravioChar *buffer, DWORD capacity, DWORD status)
 {
     if (!buffer || capacity == 0)
         return buffer;

@@ -5,7 +5,7 @@
 #   <name>_INCLUDE_DIR  folder of <name>.h (HEADER)
 #   <name>_TLB          <name>.tlb, repaired after widl (TYPELIB; tools/widl-typelib-fix.pl)
 #   <name>_IID_SOURCE   <name>_i.c, the interface identifiers (IID)
-#   <name>_PROXY_SOURCE <name>_p.c, -Oif proxy/stub code (PROXY)
+#   <name>_PROXY_SOURCE <name>_p.c, -Oif marshalling code (PROXY)
 # and a target <name>_idl that builds them.
 
 # The settings are cached so that every folder sees them, not only this one's.

@@ -32,3 +32,28 @@ extern "C" dravio::sim::ISimController *DravioSim_GetController()
 {
     return &ProcessDriver();
 }
+
+namespace {
+
+// The virtual clock of whatever simulated hardware the process runs; the
+// process clock until a simulation hands one in.
+struct ClockSource {
+    uint32_t (*read)(void *context) = nullptr;
+    void *context = nullptr;
+};
+
+ClockSource g_clock;
+
+} // namespace
+
+extern "C" void DravioSim_SetClock(uint32_t (*read)(void *context), void *context)
+{
+    g_clock = {read, context};
+}
+
+extern "C" uint32_t DravioSim_ClockMs()
+{
+    if (g_clock.read != nullptr)
+        return g_clock.read(g_clock.context);
+    return static_cast<uint32_t>(GetTickCount());
+}

@@ -9,9 +9,6 @@
 namespace dravio::sim::test {
 namespace {
 
-using GetSeam = const DriverSeam *(*)();
-using GetController = ISimController *(*)();
-
 template <class Function>
 Function Export(HMODULE module, const char *name)
 {
@@ -22,8 +19,8 @@ TEST(DravioSimDll, SeamAndControllerReachTheSameDevices)
 {
     HMODULE module = LoadLibraryW(L"dravio_sim.dll");
     ASSERT_NE(nullptr, module);
-    auto getSeam = Export<GetSeam>(module, "DravioSim_GetSeam");
-    auto getController = Export<GetController>(module, "DravioSim_GetController");
+    auto getSeam = Export<GetSeamFunction>(module, kGetSeamExport);
+    auto getController = Export<GetControllerFunction>(module, kGetControllerExport);
     ASSERT_TRUE(getSeam && getController);
 
     const DriverSeam *seam = getSeam();
@@ -55,7 +52,7 @@ TEST(DravioSimDll, SeamAndControllerReachTheSameDevices)
     FreeLibrary(module);
     HMODULE again = LoadLibraryW(L"dravio_sim.dll");
     EXPECT_EQ(module, again);
-    EXPECT_EQ(sim, Export<GetController>(again, "DravioSim_GetController")());
+    EXPECT_EQ(sim, Export<GetControllerFunction>(again, kGetControllerExport)());
     DeviceState state;
     EXPECT_EQ(0u, sim->QueryDevice(5, &state));
 }

@@ -1,5 +1,6 @@
 // Whatever the simulation does not own reaches the real Win32 functions.
 #include <cstring>
+#include <stdexcept>
 
 #include "SimFixture.h"
 
@@ -7,6 +8,22 @@ namespace dravio::sim::test {
 namespace {
 
 class PassThroughTest : public SimFixture {};
+
+const DriverSeam *g_installed = nullptr;
+
+void InstallInto(const DriverSeam *seam)
+{
+    g_installed = seam;
+}
+
+TEST_F(PassThroughTest, InstallPutsTheTableIntoASeamAndTakesItBack)
+{
+    sim.Install(InstallInto);
+    EXPECT_EQ(&sim.Seam(), g_installed);
+    sim.Uninstall();
+    EXPECT_EQ(nullptr, g_installed);
+    EXPECT_THROW(SimDriver second, std::logic_error);
+}
 
 TEST_F(PassThroughTest, RealFilesEventsAndModulesKeepWorking)
 {

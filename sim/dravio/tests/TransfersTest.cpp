@@ -180,6 +180,9 @@ TEST_F(TransfersTest, CancelIoCancelsOnlyTheCallingThreadsRequests)
     for (DeviceState state{}; sim.QueryDevice(device, &state) == 0 && state.pendingRequests < 2;)
         Sleep(1);
     ASSERT_TRUE(seam.CancelIo(in));
+    DeviceState state;
+    sim.QueryDevice(device, &state);
+    EXPECT_EQ(1u, state.pendingRequests);
     ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(mineRead.ov.hEvent, 1000));
     DWORD bytes;
     EXPECT_FALSE(GetOverlappedResult(in, &mineRead.ov, &bytes, FALSE));

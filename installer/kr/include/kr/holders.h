@@ -1,0 +1,90 @@
+#pragma once
+
+// Small owners that live beside the string class.
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <cstddef>
+#include <memory>
+
+namespace kr {
+
+// Frees its BSTR at the end.
+class bstr_holder {
+public:
+    bstr_holder() noexcept = default;
+    explicit bstr_holder(BSTR value) noexcept : value_(value) {}
+    ~bstr_holder() { SysFreeString(value_); }
+    bstr_holder(const bstr_holder&) = delete;
+    bstr_holder& operator=(const bstr_holder&) = delete;
+
+    BSTR get() const noexcept { return value_; }
+    BSTR* address() noexcept { return &value_; }
+    BSTR detach() noexcept
+    {
+        BSTR value = value_;
+        value_ = nullptr;
+        return value;
+    }
+
+private:
+    BSTR value_ = nullptr;
+};
+
+// A VARIANT that is initialised at the start and cleared at the end.
+class variant_holder {
+public:
+    variant_holder() noexcept
+    {
+        ZeroMemory(&value_, sizeof(value_));
+        VariantInit(&value_);
+    }
+    ~variant_holder() { VariantClear(&value_); }
+    variant_holder(const variant_holder&) = delete;
+    variant_holder& operator=(const variant_holder&) = delete;
+
+    VARIANT* get() noexcept { return &value_; }
+    const VARIANT* get() const noexcept { return &value_; }
+
+private:
+    VARIANT value_;
+};
+
+// Frees its module at the end (or on reset) and forgets it.
+class library_holder {
+public:
+    library_holder() noexcept = default;
+    explicit library_holder(HMODULE module) noexcept : module_(module) {}
+    ~library_holder() { reset(); }
+    library_holder(const library_holder&) = delete;
+    library_holder& operator=(const library_holder&) = delete;
+
+    HMODULE get() const noexcept { return module_; }
+    void reset(HMODULE module = nullptr) noexcept
+    {
+        if (module_)
+            FreeLibrary(module_);
+        module_ = module;
+    }
+
+private:
+    HMODULE module_ = nullptr;
+};
+
+// A heap block of count elements, deleted at the end.
+template <class T>
+class heap_buffer {
+public:
+    explicit heap_buffer(size_t count) : data_(new T[count ? count : 1]()), count_(count) {}
+
+    T* get() noexcept { return data_.get(); }
+    const T* get() const noexcept { return data_.get(); }
+    size_t count() const noexcept { return count_; }
+
+private:
+    std::unique_ptr<T[]> data_;
+    size_t count_;
+};
+
+} // namespace kr
