@@ -108,8 +108,8 @@ bool self_register_dll(const _stringx& path, bool do_register, bool per_user)
         return false;
     }
     using entry_fn = HRESULT(STDAPICALLTYPE*)();
-    const auto entry = reinterpret_cast<entry_fn>(
-        GetProcAddress(library.get(), do_register ? "DllRegisterServer" : "DllUnregisterServer"));
+    const auto entry = reinterpret_cast<entry_fn>(reinterpret_cast<void (*)()>(
+        GetProcAddress(library.get(), do_register ? "DllRegisterServer" : "DllUnregisterServer")));
     if (!entry) {
         set_last_result(ERROR_PROC_NOT_FOUND);
         return false;
