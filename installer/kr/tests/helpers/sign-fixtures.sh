@@ -6,6 +6,7 @@ set -eu
 out=$1 helper=$2 server=$3
 mkdir -p "$out"
 cd "$out"
+rm -f helper-signed-a.exe helper-signed-b.exe server-signed-a.dll helper-unsigned.exe
 for serial in 4097 4098; do
   openssl req -x509 -newkey rsa:2048 -nodes -sha256 -days 3650 -subj "/CN=Kr Test Signer" \
     -set_serial $serial -keyout signer-$serial.key -out signer-$serial.pem 2>/dev/null

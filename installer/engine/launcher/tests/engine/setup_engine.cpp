@@ -88,6 +88,10 @@ HRESULT CSetupEngine::Initialize(BSTR command_line, bool* exit_now)
 {
     *exit_now = Environment(L"KR_TEST_ENGINE_EXIT_NOW") == L"1";
     Record(L"arguments", command_line ? command_line : L"");
+    Record(L"process_command_line", GetCommandLineW());
+    const _stringx delay = Environment(L"KR_TEST_ENGINE_DELAY");
+    if (!delay.empty())
+        Sleep(wcstoul(delay.c_str(), nullptr, 10));
     _stringx apartment;
     APTTYPE type = APTTYPE_CURRENT;
     APTTYPEQUALIFIER qualifier = APTTYPEQUALIFIER_NONE;

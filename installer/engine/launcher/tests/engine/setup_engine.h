@@ -3,7 +3,8 @@
 // A test engine for the launcher entry: it records what it was started with
 // into the INI file named by KR_TEST_ENGINE_RECORD and answers with the
 // statuses named by KR_TEST_ENGINE_INIT and KR_TEST_ENGINE_RUN (hexadecimal;
-// KR_TEST_ENGINE_EXIT_NOW=1 reports a handed-over run). The real engine
+// KR_TEST_ENGINE_EXIT_NOW=1 reports a handed-over run; KR_TEST_ENGINE_DELAY
+// makes the initialisation take that many milliseconds). The real engine
 // offers the same members.
 
 #include <windows.h>
