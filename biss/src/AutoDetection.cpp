@@ -25,6 +25,8 @@ constexpr uint32_t kChannelGroups = 4;
 constexpr uint32_t kLegacyBissBit = 0x80;
 constexpr uint32_t kProtocolRegister = 0xED;
 constexpr uint32_t kBissOnChannel0 = 1;
+// A shadow entry no register value can equal.
+constexpr uint32_t kUnknownShadow = 0xFFFFFFFF;
 
 bool NameMatches(const wxString &fileName, const wxChar *pattern)
 {
@@ -172,11 +174,11 @@ void SlaveDetection::PrepareSoftwareAccess(bool firstOfSlave)
 
 void SlaveDetection::WriteSetupRegister(uint32_t address, uint32_t value)
 {
-    // A failed write shows in the read that follows. The shadow follows what
-    // the master now holds, so a later write of only the changed registers
-    // puts the caller's set-up back.
-    if (master_.WriteMasterRegister(address, value) == eBISS_NO_ERROR)
-        master_.shadow_[address] = value;
+    // A failed write shows in the read that follows. The register no longer
+    // holds what the shadow says, so a later write of only the changed
+    // registers must not skip it.
+    master_.WriteMasterRegister(address, value);
+    master_.shadow_[address] = kUnknownShadow;
 }
 
 int SlaveDetection::LookUpSlave(const wxString &fileName, bool profileFile,
