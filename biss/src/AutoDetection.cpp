@@ -1,6 +1,7 @@
-// Slave auto-detection with an identification file: each slave's identification
-// registers are read over the control channel and looked up in the file, and
-// what the file says becomes that slave's data channels.
+// Slave auto-detection: the reset both ways start from, and the way with an
+// identification file, where each slave's identification registers are read
+// over the control channel and looked up in the file, and what the file says
+// becomes that slave's data channels.
 #include <wx/convauto.h>
 #include <wx/file.h>
 #include <wx/filename.h>
