@@ -247,6 +247,25 @@ BISS_API int BISS_CALL WriteMasterConfig(BISS_U32 ulHandle, BISS_U32 ulUnused);
 /* Returns the library's own code (not the older set) and records nothing. */
 BISS_API int BISS_CALL ReadMasterConfig(BISS_U32 ulHandle);
 BISS_API int BISS_CALL InitBissComm(BISS_U32 ulHandle);
+/* Slave registers, one byte per element, at most 128; the access mode is frame
+ * parameter 4 of the channel with the slave's number. */
+BISS_API int BISS_CALL ReadSlaveRegister(BISS_U32 ulHandle, BISS_U32 ulUnused, BISS_U32 ulSlave, BISS_U32 ulAddress,
+                                         BISS_U32 *pulNumberOfBytes, unsigned char *pucData);
+BISS_API int BISS_CALL WriteSlaveRegister(BISS_U32 ulHandle, BISS_U32 ulUnused, BISS_U32 ulSlave, BISS_U32 ulAddress,
+                                          BISS_U32 *pulNumberOfBytes, const unsigned char *pucData,
+                                          BISS_U32 ulUnused2);
+/* Single-cycle data of every configured channel, without control access. */
+BISS_API int BISS_CALL ReadSens(BISS_U32 ulHandle, BISS_U32 *pulHigh, BISS_U32 *pulLow);
+
+/* Slave auto-detection: each slave's identification is read over the control
+ * channel and looked up in an identifier ("*idbiss*.xml") or profile
+ * ("*profile*.xml") file, which configures the data channels, the last slave
+ * on the line in channel 0; an empty file name configures channel 0 from the
+ * first slave's EDS. pulChannelCount receives the number of configured
+ * channels. With ulWriteMaster non-zero the master parameters are written
+ * afterwards, whatever the detection gave. */
+BISS_API int BISS_CALL BISS_AutoDetection(BISS_U32 ulHandle, const char *pcFileName, BISS_U32 *pulChannelCount,
+                                          BISS_U32 ulWriteMaster);
 
 #ifdef __cplusplus
 }

@@ -180,6 +180,18 @@ public:
     int LoadDllConfig(const char *fileName);
     // ---- end of channel descriptions ----
 
+    // ---- Slave auto-detection ----
+    // Configures the channels for the slaves on the line: from an identifier or
+    // profile file, or, for an empty name, channel 0 from the first slave's EDS.
+    // configuredChannels receives the number of channels configured.
+    int AutoDetection(const char *fileName, BISS_U32 *configuredChannels);
+    // The detected description of channels 0..count-1 becomes the user
+    // description, the last detected channel first.
+    void AdoptDetectedChannels(uint32_t count);
+    // The detection's walk along the control channel.
+    friend class SlaveDetection;
+    // ---- end of slave auto-detection ----
+
     // ---- Frame cycle, control channel, slave registers and the EDS ----
     // One frame on every configured channel, started with the given instruction;
     // the arrays take one entry per channel slot. delivered tells the caller that
