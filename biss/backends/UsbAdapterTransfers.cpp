@@ -28,6 +28,12 @@ constexpr uint8_t kAssistedSetup = 0xC0;
 // Read-back of the instruction register in a response: 0 once the frame has ended.
 constexpr uint32_t kInstructionValueOffset = kFirstPairOffset + 1;
 
+// 0xE5 of a mode 0 transfer: register access, the slave's id, the EN_MO bit.
+uint8_t AssistedSetup(uint8_t slave, uint32_t enMo)
+{
+    return static_cast<uint8_t>(kAssistedSetup | ((slave & 7u) << 3) | ((enMo & 1u) << 1));
+}
+
 int FailedRead(DWORD status)
 {
     return status == dravio::DRAVIO_ERR_TIMEOUT ? eBISS_BISS_COMM_FAILED : eBISS_MASTER_COMM_FAILED;
@@ -103,12 +109,7 @@ int BissMasterClass::UsbFrameCycle(uint32_t slots, uint8_t *scd, uint8_t *status
         uint8_t statusByte = 0;
         if ((result = UsbReadRegistersSplit(addresses, values, 2, &statusByte)) != eBISS_NO_ERROR)
             return result;
-        uint32_t valid = 0;
-        for (uint32_t k = 0; k < 4; ++k) {
-            valid |= ((values[0] >> (2 * k + 1)) & 1u) << k;
-            valid |= ((values[1] >> (2 * k + 1)) & 1u) << (k + 4);
-        }
-        *validBits = valid;
+        *validBits = status::ValidChannels(values[0], values[1]);
         result = eBISS_FRAME_FAILED;
     }
     // The values follow the instruction register's pair, in the order they were asked for.
@@ -130,7 +131,7 @@ int BissMasterClass::UsbReadSlaveRegisters(uint8_t slave, uint8_t address, BISS_
 {
     uint32_t n = *count;
     *count = 0;
-    const auto setup = static_cast<uint8_t>(kAssistedSetup | ((slave & 7u) << 3) | ((params_.Com(eBISS_CP_EN_MO) & 1u) << 1));
+    const uint8_t setup = AssistedSetup(slave, params_.Com(eBISS_CP_EN_MO));
     registerE8Stale_ = 1;
     const uint8_t addresses[] = {reg::kAccessAddress, reg::kAccessCount, reg::kChannelSelect, reg::kAccessSetup,
                                  reg::kAgsDivider};
@@ -183,7 +184,7 @@ int BissMasterClass::UsbWriteSlaveRegisters(uint8_t slave, uint8_t address, BISS
 {
     const uint32_t n = *count;
     *count = 0;
-    const auto setup = static_cast<uint8_t>(kAssistedSetup | ((slave & 7u) << 3) | ((params_.Com(eBISS_CP_EN_MO) & 1u) << 1));
+    const uint8_t setup = AssistedSetup(slave, params_.Com(eBISS_CP_EN_MO));
     registerE8Stale_ = 1;
     std::vector<uint8_t> addresses = {reg::kAccessAddress, reg::kAccessCount, reg::kChannelSelect, reg::kAccessSetup,
                                       reg::kAgsDivider};

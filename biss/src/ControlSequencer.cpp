@@ -26,7 +26,10 @@ constexpr uint8_t kLastWriteFrame = 45;
 
 constexpr uint8_t Send(bool bit) { return bit ? instruction::kControlOne : instruction::kDataFrame; }
 // CRC bits go out inverted.
-constexpr uint8_t SendInverted(char crcBit) { return crcBit == '1' ? instruction::kDataFrame : instruction::kControlOne; }
+constexpr uint8_t SendInverted(char crcBit)
+{
+    return crcBit == '1' ? instruction::kDataFrame : instruction::kControlOne;
+}
 constexpr char Text(bool bit) { return bit ? '1' : '0'; }
 
 } // namespace

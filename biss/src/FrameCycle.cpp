@@ -35,20 +35,20 @@ FrameRoad ChooseFrameRoad(uint32_t interfaceType, bool timeoutsDisabled)
     }
 }
 
-// Channel k's valid flag is the upper bit of its pair in 0xF1 (channels 0-3) or 0xF2 (4-7).
-uint32_t ValidBitsOf(uint32_t low, uint32_t high)
-{
-    uint32_t mask = 0;
-    for (uint32_t k = 0; k < 4; ++k) {
-        mask |= ((low >> (2 * k + 1)) & 1u) << k;
-        mask |= ((high >> (2 * k + 1)) & 1u) << (k + 4);
-    }
-    return mask;
-}
-
 } // namespace
 
 namespace status {
+
+uint32_t ValidChannels(uint32_t channelStatusLow, uint32_t channelStatusHigh)
+{
+    // Two bits per channel from bit 0 up; the upper one of each pair is the valid flag.
+    uint32_t mask = 0;
+    for (uint32_t k = 0; k < 4; ++k) {
+        mask |= ((channelStatusLow >> (2 * k + 1)) & 1u) << k;
+        mask |= ((channelStatusHigh >> (2 * k + 1)) & 1u) << (k + 4);
+    }
+    return mask;
+}
 
 int AssistedFailureCode(uint32_t value)
 {
@@ -189,7 +189,7 @@ int BissMasterClass::RunFrameCycleThroughRegisters(uint32_t slots, uint8_t *buff
         if ((result = ReadMasterRegister(reg::kChannelStatusLow, &lowPairs)) != eBISS_NO_ERROR ||
             (result = ReadMasterRegister(reg::kChannelStatusHigh, &highPairs)) != eBISS_NO_ERROR)
             return result;
-        *crcOkMask = ValidBitsOf(lowPairs, highPairs);
+        *crcOkMask = status::ValidChannels(lowPairs, highPairs);
         frameResult = eBISS_FRAME_FAILED;
     }
     if ((statusValue & status::kAccepted) == 0 && (statusValue & status::kErrorFlag) != 0)

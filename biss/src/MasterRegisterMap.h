@@ -53,4 +53,7 @@ constexpr bool AllOk(uint32_t value) { return (value & kNoErrors) == kNoErrors; 
 // a failed frame (15) or a wrong bit in the data (24).
 int AssistedFailureCode(uint32_t value);
 
+// Bit k set for each channel k whose valid flag is set in 0xF1 (channels 0-3) or 0xF2 (4-7).
+uint32_t ValidChannels(uint32_t channelStatusLow, uint32_t channelStatusHigh);
+
 } // namespace ferrolink::status

@@ -104,12 +104,11 @@ int BissMasterClass::ReadScd(BISS_U32 high[], BISS_U32 low[], BISS_U32 *crcOkMas
     }
 
     // The split slot is not handed out: the channels after it move up one slot.
+    // Eight channels and a split slot leave the last channel without a slot: it reads 0.
     for (uint32_t channel = 0; channel < configuredChannels_; ++channel) {
-        uint32_t slot = split && channel >= static_cast<uint32_t>(splitSlot_) ? channel + 1 : channel;
-        if (slot >= kMaxSlots)
-            slot = kMaxSlots - 1;
-        high[channel] = slotHigh[slot];
-        low[channel] = slotLow[slot];
+        const uint32_t slot = split && channel >= static_cast<uint32_t>(splitSlot_) ? channel + 1 : channel;
+        high[channel] = slot < kMaxSlots ? slotHigh[slot] : 0;
+        low[channel] = slot < kMaxSlots ? slotLow[slot] : 0;
     }
     *crcOkMask = mask & ((1u << slots) - 1);
     return result;

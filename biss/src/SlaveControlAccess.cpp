@@ -118,7 +118,8 @@ int BissMasterClass::ReadSlaveBySoftwareFrames(uint8_t slave, uint8_t address, B
     if (result != eBISS_NO_ERROR)
         return result;
     if (!status::AllOk(controlStatus)) {
-        result = RunFrameCycle(scratch.high.data(), scratch.low.data(), &scratch.mask, instruction::kDataFrame, nullptr);
+        result = RunFrameCycle(scratch.high.data(), scratch.low.data(), &scratch.mask, instruction::kDataFrame,
+                               nullptr);
         if (result == eBISS_BISS_COMM_FAILED)
             return stopAfterTimeout();
         if (result == eBISS_USB_CONNECTION)

@@ -248,3 +248,28 @@ TEST_F(SlaveRegisterTest, MissingArraysAndAMissingLineGetCodes)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(SlaveRegisterTest, AtFullSpeedSixtyRegistersAreFetchedAs28And28And4)
+{
+    Plug({"SN-FS", false});
+    sim::biss::SimBissSlave &slave = rig_->line.AddSlave();
+    slave.SetChannels({{18, 0x2ABCD, 0x43, 0}});
+    ASSERT_EQ(eBISS_USB_NOT_HIGH_SPEED, BISS(BISS_SetInterface)(handle_, eBISS_IF_DRAVIO_A, ""));
+    ConfigureChannel(0, 24, 0x43);
+    ASSERT_EQ(0, BISS(BISS_WriteMasterParams)(handle_));
+    rig_->master.Trace().Clear();
+    std::vector<BISS_U32> data(60);
+    BISS_U32 count = 60;
+    EXPECT_EQ(0, Read(0, 0x02, &count, data.data()));
+    EXPECT_EQ(60u, count);
+    // Read requests of the master's transfer memory, by the number of pairs they carry.
+    std::vector<int> pairs;
+    for (const auto &event : rig_->master.Trace().Select(TraceKind::AdapterRequest))
+        if (event.bytes.size() > 4 && event.bytes[2] == 0x15 && event.bytes[4] >= 0x80 && event.bytes[4] < 0xC0)
+            pairs.push_back(event.bytes[0] / 2);
+    EXPECT_EQ((std::vector<int>{28, 28, 4}), pairs);
+}
+
+} // namespace

@@ -1,6 +1,7 @@
 // The language items of the settings menu.
 #include "Languages.h"
 #include "Panels.h"
+#include "SensorInformation.h"
 #include "SettingsFile.h"
 #include "Vantrel_Kelto_uir.h"
 
@@ -35,5 +36,6 @@ int SET_LANGUAGE_CB(int, int menuItem, void *, int)
     StoreLanguageSettingsToFile();
     for (const SlotControl &entry : kSlots)
         UpdateLocalizedNotification(*entry.panel, entry.control, entry.slot);
+    SetVantrelApplicationType();
     return 0;
 }

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "MessageTables.h"
+#include "MessageTexts.h"
 #include "Panels.h"
 #include "Timers.h"
 #include "Vantrel_Kelto_uir.h"
@@ -13,11 +13,9 @@ int g_previousLanguage = kEnglish;
 
 namespace {
 
-const char *TableText(int language, int index)
+calvista::Language TableOf(int language)
 {
-    if (index < 0 || index >= kMessageCount)
-        return "";
-    return language == kGerman ? kGermanMessages[index] : kEnglishMessages[index];
+    return language == kGerman ? calvista::Language::German : calvista::Language::English;
 }
 
 const char *ButtonText(int index)
@@ -107,7 +105,7 @@ void SetMenuCheck(int entry, bool checked)
 
 const char *MessageText(int index)
 {
-    return TableText(g_language, index);
+    return calvista::MessageText(TableOf(g_language), index);
 }
 
 int LocalizedMessagePopup(int title, int message)
@@ -141,12 +139,8 @@ void UpdateLocalizedNotification(int panel, int control, int slot)
     if (GetCtrlVal(panel, control, text.data()) < 0)
         return;
     text.resize(static_cast<std::size_t>(length));
-    for (int index = 0; index < kMessageCount; ++index) {
-        if (text == TableText(g_previousLanguage, index)) {
-            SetLocalizedNotification(index, slot);
-            return;
-        }
-    }
+    if (const auto index = calvista::FindMessageIndex(TableOf(g_previousLanguage), text))
+        SetLocalizedNotification(*index, slot);
 }
 
 void LocalizeGUI()

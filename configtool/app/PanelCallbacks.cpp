@@ -1,5 +1,4 @@
 // Callbacks of the start panel and the password panel.
-#include "Panels.h"
 #include "ProgramEnd.h"
 #include "Startup.h"
 #include "Timers.h"

@@ -130,7 +130,7 @@ int InitializeKelto(int argc, char *argv[], const char *name, const char *versio
     SetCtrlAttribute(g_mainPanel, MAIN_PANEL_PRE_TXT, ATTR_VISIBLE, marker);
     SetCtrlAttribute(g_mainPanel, MAIN_PANEL_PRE_FRAME, ATTR_VISIBLE, marker);
     SetInterfaceTool();
-    InitAllDatabuffers();
+    calvista::InitAllDatabuffers();
 
     for (int i = 1; i < argc && argv; ++i) {
         if (argv[i] && std::strcmp(argv[i], kExpertSwitch) == 0)

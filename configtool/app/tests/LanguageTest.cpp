@@ -1,10 +1,9 @@
 // The language switch: panel and menu texts from the language files, the notification slots in
 // the new language, the check marks, the stored choice, and the fallback to English.
-#include <cstring>
-
 #include "Languages.h"
-#include "MessageTables.h"
 #include "Panels.h"
+#include "RegisterFields.h"
+#include "SensorInformation.h"
 #include "SettingsFile.h"
 #include "ToolFixture.h"
 #include "Vantrel_Kelto_uir.h"
@@ -102,13 +101,29 @@ TEST_F(LanguageSwitch, NotificationSlotsFollowTheLanguage)
 TEST_F(LanguageSwitch, ATextThatIsNoTableEntryIsLeftAsItIs)
 {
     StartOnTheMainPanel();
-    SetCtrlVal(g_mainPanel, MAIN_PANEL_VANTREL_APP_TYPE, "Rotary (350 poles)");
     SetCtrlVal(g_mainPanel, MAIN_PANEL_MAIN_MESSAGE, "");
     SetCtrlVal(g_mainPanel, MAIN_PANEL_PARAM_STATE, "READY "); // close to an entry, but not one
+    SetCtrlVal(g_mainPanel, MAIN_PANEL_VANTREL_CONN_STATUS_TXT, "Rotary (%d poles)x");
     ASSERT_EQ(Choose(VANTREL_MENU_DEUTSCH_LAN), InputStatus::Accepted);
-    EXPECT_EQ(Text(g_mainPanel, MAIN_PANEL_VANTREL_APP_TYPE), "Rotary (350 poles)");
     EXPECT_EQ(Text(g_mainPanel, MAIN_PANEL_MAIN_MESSAGE), "");
     EXPECT_EQ(Text(g_mainPanel, MAIN_PANEL_PARAM_STATE), "READY ");
+    EXPECT_EQ(Text(g_mainPanel, MAIN_PANEL_VANTREL_CONN_STATUS_TXT), "Rotary (%d poles)x");
+}
+
+TEST_F(LanguageSwitch, TheApplicationTypeIsFormattedAgainInTheNewLanguage)
+{
+    StartOnTheMainPanel();
+    calvista::SysRegField(calvista::SysField::NUM_OF_POLES_REG_H).value = 1;
+    calvista::SysRegField(calvista::SysField::NUM_OF_POLES_REG_L).value = 44;
+    SetVantrelApplicationType();
+    EXPECT_EQ(Text(g_mainPanel, MAIN_PANEL_VANTREL_APP_TYPE), "Rotary (300 poles)");
+    ASSERT_EQ(Choose(VANTREL_MENU_DEUTSCH_LAN), InputStatus::Accepted);
+    EXPECT_EQ(Text(g_mainPanel, MAIN_PANEL_VANTREL_APP_TYPE), "Rotativ (300 Polen)");
+
+    calvista::SysRegField(calvista::SysField::NUM_OF_POLES_REG_H).value = 0;
+    calvista::SysRegField(calvista::SysField::NUM_OF_POLES_REG_L).value = 0;
+    ASSERT_EQ(Choose(VANTREL_MENU_ENGLISH_LAN), InputStatus::Accepted);
+    EXPECT_EQ(Text(g_mainPanel, MAIN_PANEL_VANTREL_APP_TYPE), "Linear");
 }
 
 TEST_F(LanguageSwitch, ChoosingTheActiveLanguageAppliesAndStoresItAgain)
@@ -184,47 +199,4 @@ TEST_F(ToolTest, SlotsOutsideTheTableChangeNothing)
     EXPECT_EQ(Text(g_mainPanel, MAIN_PANEL_MAIN_MESSAGE), "");
     SetActiveLanguage(2);
     EXPECT_TRUE(MenuChecked(MainMenuBar(), VANTREL_MENU_ENGLISH_LAN));
-}
-
-TEST(MessageTables, EveryEntryIsAText)
-{
-    for (int i = 0; i < kMessageCount; ++i) {
-        ASSERT_NE(kEnglishMessages[i], nullptr) << i;
-        ASSERT_NE(kGermanMessages[i], nullptr) << i;
-        const bool gap = i == 20 || i == 23;
-        EXPECT_EQ(std::strlen(kEnglishMessages[i]) == 0, gap) << i;
-        EXPECT_EQ(std::strlen(kGermanMessages[i]) == 0, gap) << i;
-        // The calibration steps start on a new line.
-        EXPECT_EQ(std::strncmp(kEnglishMessages[i], "\r\n", 2) == 0, i >= 73) << i;
-        EXPECT_EQ(std::strncmp(kGermanMessages[i], "\r\n", 2) == 0, i >= 73) << i;
-    }
-}
-
-TEST(MessageTables, EntriesAsDocumented)
-{
-    struct Case {
-        int index;
-        const char *english;
-        const char *german;
-    };
-    const Case cases[] = {
-        {0, "Error", "Fehler"},
-        {3, "OK", "OK"},
-        {10, "Update", "Aktualisieren"},
-        {13, "File operation error. Please check if the file is not opened in another program or is write protected.",
-         "Fehler beim \xD6" "ffnen der Datei. Bitte stellen Sie sicher, dass die Datei weder in einem anderen Programm "
-         "ge\xF6" "ffnet, noch schreibgesch\xFCtzt ist."},
-        {46, "Localization file not found. Please reinstall software for full functionality.",
-         "Sprachdatei nicht gefunden. Bitte Programm neu installieren f\xFCr volle Funktionalit\xE4t."},
-        {52, "Rotary (%d poles)", "Rotativ (%d Polen)"},
-        {55, "PLEASE WAIT, TRANSFER IN PROGRESS...", "BITTE WARTEN, \xDC" "BERTRAGUNG L\xC4UFT..."},
-        {67, "Connecting...", "Verbinden..."},
-        {74, "\r\nPlease wait, calculating parameters...", "\r\nBitte warten, Parameter werden berechnet..."},
-        {86, "\r\nPlease wait, calculating parameters...", "\r\nBitte warten, Parameter werden kalkuliert..."},
-        {91, "\r\nERROR.", "\r\nFEHLER."},
-    };
-    for (const Case &entry : cases) {
-        EXPECT_STREQ(kEnglishMessages[entry.index], entry.english) << entry.index;
-        EXPECT_STREQ(kGermanMessages[entry.index], entry.german) << entry.index;
-    }
 }

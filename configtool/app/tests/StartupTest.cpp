@@ -85,17 +85,14 @@ TEST_F(ToolTest, OddBuildNumbersShowThePreReleaseMarker)
     }
 }
 
-TEST_F(ToolTest, TheRegisterImageStartsUnread)
+TEST_F(ToolTest, StartUpLeavesTheRegisterImageUnread)
 {
+    calvista::RegisterImage()[5] = 0x12;
+    calvista::RegisterImage()[2048] = 7;
     ASSERT_EQ(Start(), 0);
-    ASSERT_TRUE(RegisterImage);
-    RegisterImage[5] = 0x12;
-    RegisterImage[2048] = 7;
-    InitAllDatabuffers();
-    InitAllDatabuffers();
-    for (int cell = 0; cell < 2048; ++cell)
-        ASSERT_EQ(RegisterImage[cell], 0x1FF) << cell;
-    EXPECT_EQ(RegisterImage[2048], 0);
+    for (std::size_t cell = 0; cell < 2048; ++cell)
+        ASSERT_EQ(calvista::RegisterImage()[cell], 0x1FF) << cell;
+    EXPECT_EQ(calvista::RegisterImage()[2048], 0);
 }
 
 TEST_F(ToolTest, OnlyTheExactExpertSwitchAsksForThePassword)

@@ -159,6 +159,23 @@ HWND MakeChild(DWORD exStyle, const char *windowClass, const std::string &text, 
     return child;
 }
 
+// A label window as wide as its text, and at least the given width, so it covers no neighbour.
+void FitLabel(HWND label, LONG minimumWidth)
+{
+    const std::string text = WindowText(label);
+    HDC dc = GetDC(label);
+    const HGDIOBJ previous = SelectObject(dc, Font());
+    SIZE extent{};
+    GetTextExtentPoint32A(dc, text.data(), static_cast<int>(text.size()), &extent);
+    SelectObject(dc, previous);
+    ReleaseDC(label, dc);
+    RECT current{};
+    GetClientRect(label, &current);
+    const LONG width = std::max(minimumWidth, extent.cx + 2);
+    if (current.right != width)
+        SetWindowPos(label, nullptr, 0, 0, width, current.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 RECT ControlRect(const Control &control)
 {
     return RECT{control.left, control.top, control.left + control.width, control.top + control.height};
@@ -513,8 +530,10 @@ void Win32View::SyncControl(int handle, int controlId)
             EnableWindow(part, enabled);
         }
     }
-    if (windows.label)
+    if (windows.label) {
         SetTextIfChanged(windows.label, PlainLabel(control->label));
+        FitLabel(windows.label, control->kind == ControlKind::Led ? 0 : area.right - area.left);
+    }
     switch (control->kind) {
     case ControlKind::Numeric:
     case ControlKind::String: {
