@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "FirmwareSpecifics.h"
 #include "Languages.h"
 #include "Panels.h"
 #include "ProgramTexts.h"
@@ -107,6 +108,7 @@ void ResetModuleState()
     g_mainPanel = g_menuBar = g_firstPanel = g_aboutPanel = g_calibPanel = g_warnPanel = g_passwordPanel = 0;
     ResetToolState();
     g_link = SensorLinkState{};
+    g_firmware = FirmwareState{};
 }
 
 } // namespace
