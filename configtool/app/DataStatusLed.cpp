@@ -1,13 +1,15 @@
 #include "DataStatusLed.h"
 
+#include "LiveRead.h"
 #include "Panels.h"
 #include "ScdDataStatus.h"
 #include "SensorLinkState.h"
 #include "Vantrel_Kelto_uir.h"
 
-void ShowScdDataStatus(std::uint32_t low, std::uint32_t high)
+void DisplayVantrel_LED()
 {
-    const calvista::ScdDataStatus status = calvista::EvaluateScdData(g_link.frameLength, g_link.ssiFrameType, low, high);
+    const calvista::ScdDataStatus status = calvista::EvaluateScdData(
+        g_link.frameLength, g_link.ssiFrameType, g_scd.low[kEncoderChannel], g_scd.high[kEncoderChannel]);
     if (status == calvista::ScdDataStatus::Unknown)
         return;
     const bool good = status == calvista::ScdDataStatus::Good;

@@ -5,8 +5,10 @@
 #include <string>
 #include <string_view>
 
+#include "BusyState.h"
 #include "FirmwareSpecifics.h"
 #include "Languages.h"
+#include "LinkServices.h"
 #include "Panels.h"
 #include "ProgramTexts.h"
 #include "RegisterImage.h"
@@ -15,6 +17,7 @@
 #include "Timers.h"
 #include "ToolState.h"
 #include "Vantrel_Kelto_uir.h"
+#include "cvi/Toolbox.h"
 
 ProgramTexts g_programTexts;
 
@@ -102,6 +105,17 @@ int RestoreCursorOnMouseMove(int event)
     return 0;
 }
 
+// The sensor link processes events, pauses and shows progress through the run-time.
+void HandRunTimeToSensorLink()
+{
+    SensorLinkServices services;
+    services.processEvents = ProcessSystemEvents;
+    services.delayWithEvents = DelayWithEventProcessing;
+    services.sleep = RunTimeSleep;
+    services.setProgress = SetProgress;
+    SetSensorLinkServices(services);
+}
+
 // Handles of an earlier run are no longer valid.
 void ResetModuleState()
 {
@@ -132,6 +146,7 @@ int InitializeKelto(int argc, char *argv[], const char *name, const char *versio
     SetCtrlAttribute(g_mainPanel, MAIN_PANEL_PRE_TXT, ATTR_VISIBLE, marker);
     SetCtrlAttribute(g_mainPanel, MAIN_PANEL_PRE_FRAME, ATTR_VISIBLE, marker);
     SetInterfaceTool();
+    HandRunTimeToSensorLink();
     calvista::InitAllDatabuffers();
 
     for (int i = 1; i < argc && argv; ++i) {

@@ -5,6 +5,7 @@
 #include "BlockCrc.h"
 #include "ChipBlockCrcs.h"
 #include "DataStatusLed.h"
+#include "LiveRead.h"
 #include "Panels.h"
 #include "RegisterImage.h"
 #include "SensorLinkState.h"
@@ -59,14 +60,17 @@ TEST_F(StatusIndicatorsTest, DataStatusShowsOneOfTheTwoIndicators)
     for (const Case &c : cases) {
         g_link.frameLength = c.frameLength;
         g_link.ssiFrameType = c.ssiFrameType;
-        ShowScdDataStatus(c.low, c.high);
+        g_scd.low[0] = c.low;
+        g_scd.high[0] = c.high;
+        DisplayVantrel_LED();
         EXPECT_EQ(GreenShown(), c.good) << c.frameLength << "/" << int(c.ssiFrameType) << " " << std::hex << c.low;
         EXPECT_EQ(RedShown(), !c.good) << c.frameLength << "/" << int(c.ssiFrameType) << " " << std::hex << c.low;
     }
 
     // A frame length without a status bit leaves whichever indicator shows.
     g_link.frameLength = 48;
-    ShowScdDataStatus(0xFFFFFFFF, 0xFFFFFFFF);
+    g_scd.low[0] = g_scd.high[0] = 0xFFFFFFFF;
+    DisplayVantrel_LED();
     EXPECT_FALSE(GreenShown());
     EXPECT_TRUE(RedShown());
 }
