@@ -297,6 +297,12 @@ void CDravioRW::TearDownRun()
         submitted = pending_;
         pending_.Clear();
     }
+    // A stop may have aborted the pipe just before this thread submitted more,
+    // and a run ended by its error limit leaves reads waiting for data: cancel
+    // what this thread still has in flight, then wait for each to come back.
+    if (!submitted.IsEmpty()) {
+        CancelIo();
+    }
     while (dravio::CDravioBuffer *buffer = submitted.Pop()) {
         WaitForCompletion(*buffer, INFINITE, nullptr);
         pool_.Put(buffer);

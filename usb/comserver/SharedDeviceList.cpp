@@ -18,10 +18,9 @@ CSharedDeviceList &CSharedDeviceList::Instance()
     return list;
 }
 
-CSharedDeviceList::~CSharedDeviceList()
-{
-    Destroy();
-}
+// The last worker destroys the list; one still here at unload belongs to
+// objects never released, and the setup API may already be gone: leave it.
+CSharedDeviceList::~CSharedDeviceList() = default;
 
 LONG CSharedDeviceList::Rebuild(const GUID &interfaceClass)
 {

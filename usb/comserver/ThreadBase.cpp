@@ -5,6 +5,7 @@
 struct CThreadBase::StartContext {
     CThreadBase *thread;
     std::shared_ptr<void> keepAlive;
+    HMODULE module; // this code's module, held while the thread runs
 };
 
 CThreadBase::CThreadBase() : stopEvent_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
@@ -46,12 +47,20 @@ bool CThreadBase::StartThread(std::shared_ptr<void> keepAlive)
     stopFlag_ = 0;
     ResetEvent(stopEvent_);
 
-    auto context = std::make_unique<StartContext>(StartContext{this, std::move(keepAlive)});
+    // The thread holds the module that holds its code: the module may be freed
+    // by its client while the thread is still finishing (an object released
+    // from inside a handler lets go of the module lock before its worker ends).
+    HMODULE module = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&ThreadEntry), &module);
+    auto context = std::make_unique<StartContext>(StartContext{this, std::move(keepAlive), module});
     unsigned id = 0;
     // The handle is stored before the thread can look at it: start suspended.
     auto thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &ThreadEntry, context.get(),
                                                           CREATE_SUSPENDED, &id));
     if (!thread) {
+        if (module) {
+            FreeLibrary(module);
+        }
         return false;
     }
     context.release(); // the thread owns it now
@@ -94,10 +103,17 @@ BOOL CThreadBase::SetPriority(int priority)
 
 unsigned __stdcall CThreadBase::ThreadEntry(void *raw)
 {
-    std::unique_ptr<StartContext> context(static_cast<StartContext *>(raw));
-    context->thread->ThreadRoutine();
-    context->thread->ExitHook();
-    // Dropping the thread's reference may destroy the object: touch nothing after this.
-    context.reset();
+    HMODULE module;
+    {
+        std::unique_ptr<StartContext> context(static_cast<StartContext *>(raw));
+        module = context->module;
+        context->thread->ThreadRoutine();
+        context->thread->ExitHook();
+        // Dropping the thread's reference may destroy the object: touch nothing after this.
+    }
+    if (module) {
+        // Never returns into this module, which this may unload.
+        FreeLibraryAndExitThread(module, 0);
+    }
     return 0;
 }

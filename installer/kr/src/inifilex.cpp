@@ -2,7 +2,8 @@
 
 #include <cwchar>
 
-#include "encoded_text_file.h"
+#include "kr/file.h"
+#include "kr/file_system.h"
 
 // ---- one section ---------------------------------------------------------
 
@@ -88,7 +89,7 @@ bool inifilex::load(const _stringx& path, const _stringx& separator, bool bare_k
     _stringx text;
     int code_page = code_page_;
     bool has_mark = false;
-    last_error_ = kr::encoded_text::read(path, text, code_page, has_mark);
+    last_error_ = kr::read_text_file_into(path, text, &code_page, &has_mark);
     if (last_error_ != 0)
         return false;
     code_page_ = code_page;
@@ -167,7 +168,7 @@ bool inifilex::save_as(const _stringx& path, unsigned flags, int code_page, bool
         return false;
     file_name_ = path;
 
-    const DWORD result = kr::encoded_text::write_lines(path, build_lines(), code_page_, write_bom_);
+    const DWORD result = write_lines(path, build_lines());
     if (result != 0) {
         last_error_ = result;
         failed_path_ = path;
@@ -175,6 +176,26 @@ bool inifilex::save_as(const _stringx& path, unsigned flags, int code_page, bool
     }
     modified_ = false;
     return true;
+}
+
+// The whole file in the object's code page, each line ended by CR LF.
+DWORD inifilex::write_lines(const _stringx& path, const kr::stringx_vector& lines) const
+{
+    kr::create_folder_of(path);
+    kr::file target;
+    const DWORD opened = target.open(path, GENERIC_WRITE, FILE_SHARE_READ, FILE_ATTRIBUTE_NORMAL, CREATE_ALWAYS);
+    if (opened != 0)
+        return opened;
+    if (code_page_ != -1)
+        target.set_code_page(code_page_);
+    target.set_byte_order_mark(write_bom_);
+    target.write_byte_order_mark();
+    for (const _stringx& line : lines) {
+        target.write_text(line);
+        target.write_text(L"\r\n");
+    }
+    target.close();
+    return 0;
 }
 
 kr::stringx_vector inifilex::build_lines() const

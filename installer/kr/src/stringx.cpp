@@ -895,6 +895,80 @@ basic_stringx<T>& basic_stringx<T>::append_with_separator(const basic_stringx& p
     return append(part);
 }
 
+template <class T>
+basic_stringx<T> basic_stringx<T>::path_extension() const
+{
+    const size_t dot = rfind(L".");
+    if (dot == npos || dot < path_folder(false).length_)
+        return basic_stringx();
+    return substr(dot);
+}
+
+template <class T>
+basic_stringx<T> basic_stringx<T>::path_file_name(bool without_extension) const
+{
+    basic_stringx path(*this);
+    if (without_extension)
+        path.erase(path.length_ - path.path_extension().length_);
+    return path.substr(path.path_folder(true).length_);
+}
+
+template <class T>
+basic_stringx<T> basic_stringx<T>::change_extension(const basic_stringx& extension)
+{
+    basic_stringx result = path_folder(true);
+    result.append(path_file_name(true));
+    if (!extension.empty()) {
+        result.append(L".", 1);
+        result.append(extension);
+    }
+    return *this = result;
+}
+
+template <class T>
+basic_stringx<T>& basic_stringx<T>::append_path(const basic_stringx& part)
+{
+    return append_with_separator(part, L'\\');
+}
+
+template <class T>
+basic_stringx<T>& basic_stringx<T>::append_path(const wchar_t* part)
+{
+    if (!part)
+        part = L"";
+    if (empty())
+        return *this = part;
+    const bool ends = ends_with_char(L'\\');
+    if (ends && *part == L'\\')
+        return append(part + 1);
+    if (!ends && *part != L'\\')
+        append(L"\\", 1);
+    return append(part);
+}
+
+template <class T>
+bool basic_stringx<T>::is_drive_path() const noexcept
+{
+    if (!is_absolute_path())
+        return false;
+    const wchar_t first = data()[0];
+    return is_unc() || (first >= L'A' && first <= L'Z') || (first >= L'a' && first <= L'z');
+}
+
+template <class T>
+bool basic_stringx<T>::is_drive_root() const noexcept
+{
+    return is_drive_path() && !is_unc() && length_ < 4;
+}
+
+template <class T>
+basic_stringx<T>& basic_stringx<T>::to_upper()
+{
+    if (length_ != 0)
+        CharUpperBuffW(data(), static_cast<DWORD>(length_));
+    return *this;
+}
+
 namespace {
 
 bool has_prefix_nocase(const wchar_t* text, size_t length, const wchar_t* prefix, size_t minimum) noexcept

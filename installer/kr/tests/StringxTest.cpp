@@ -363,6 +363,82 @@ TEST(Stringx, Paths)
         EXPECT_EQ(W(_stringx(j.base).path_combine(j.part)), j.result) << j.base << L" + " << j.part;
 }
 
+TEST(Stringx, FileNamesAndExtensions)
+{
+    struct Case {
+        const wchar_t* path;
+        const wchar_t* extension;
+        const wchar_t* name;
+        const wchar_t* name_without_extension;
+        const wchar_t* changed_to_exe;
+    };
+    const Case cases[] = {
+        {L"C:\\dir\\file.txt", L".txt", L"file.txt", L"file", L"C:\\dir\\file.exe"},
+        {L"C:\\file.tar.gz", L".gz", L"file.tar.gz", L"file.tar", L"C:\\file.tar.exe"},
+        {L"C:\\dir.x\\file", L"", L"file", L"file", L"C:\\dir.x\\file.exe"},
+        {L"dir.x\\file", L"", L"file", L"file", L"dir.x\\file.exe"},
+        {L".profile", L".profile", L".profile", L"", L".exe"},
+        {L"C:\\dir\\.profile", L".profile", L".profile", L"", L"C:\\dir\\.exe"},
+        {L"file", L"", L"file", L"file", L"file.exe"},
+        {L"\\\\srv\\share\\f.dll", L".dll", L"f.dll", L"f", L"\\\\srv\\share\\f.exe"},
+        {L"C:\\dir\\", L"", L"", L"", L"C:\\dir\\.exe"},
+    };
+    for (const Case& c : cases) {
+        _stringx p(c.path);
+        EXPECT_EQ(W(p.path_extension()), c.extension) << c.path;
+        EXPECT_EQ(W(p.path_file_name()), c.name) << c.path;
+        EXPECT_EQ(W(p.path_file_name(true)), c.name_without_extension) << c.path;
+        const _stringx returned = p.change_extension(L"exe");
+        EXPECT_EQ(W(p), c.changed_to_exe) << c.path;
+        EXPECT_EQ(W(returned), c.changed_to_exe) << c.path;
+    }
+    _stringx removed(L"C:\\a\\b.txt");
+    removed.change_extension(L"");
+    EXPECT_EQ(W(removed), L"C:\\a\\b");
+}
+
+TEST(Stringx, AppendPathAndDriveTests)
+{
+    struct Join {
+        const wchar_t* base;
+        const wchar_t* part;
+        const wchar_t* result;
+    };
+    const Join joins[] = {
+        {L"C:\\dir", L"file", L"C:\\dir\\file"},
+        {L"C:\\dir\\", L"\\file", L"C:\\dir\\file"},
+        {L"C:\\dir\\", L"\\\\file", L"C:\\dir\\\\file"},
+        {L"C:\\dir", L"\\file", L"C:\\dir\\file"},
+        {L"", L"\\file", L"\\file"},
+        {L"C:\\dir", L"", L"C:\\dir\\"},
+    };
+    for (const Join& j : joins) {
+        _stringx text_form(j.base);
+        EXPECT_EQ(W(text_form.append_path(j.part)), j.result) << j.base << L" + " << j.part;
+    }
+    _stringx string_form(L"C:\\dir");
+    EXPECT_EQ(W(string_form.append_path(_stringx())), L"C:\\dir");
+    EXPECT_EQ(W(string_form.append_path(_stringx(L"\\x"))), L"C:\\dir\\x");
+
+    struct Drive {
+        const wchar_t* path;
+        bool drive_path;
+        bool drive_root;
+    };
+    const Drive drives[] = {
+        {L"C:", true, true},         {L"c:\\", true, true},      {L"C:\\x", true, false},
+        {L"\\\\srv\\s", true, false}, {L"1:\\", false, false},   {L"dir\\x", false, false},
+        {L"C:x", false, false},      {L"", false, false},
+    };
+    for (const Drive& d : drives) {
+        EXPECT_EQ(_stringx(d.path).is_drive_path(), d.drive_path) << d.path;
+        EXPECT_EQ(_stringx(d.path).is_drive_root(), d.drive_root) << d.path;
+    }
+
+    _stringx upper(L"abc\\d\u00e9f");
+    EXPECT_EQ(W(upper.to_upper()), L"ABC\\D\u00c9F");
+}
+
 TEST(Stringx, Addresses)
 {
     struct Case {

@@ -27,6 +27,12 @@ public:
         value_ = nullptr;
         return value;
     }
+    void reset(BSTR value = nullptr) noexcept
+    {
+        if (value != value_)
+            SysFreeString(value_);
+        value_ = value;
+    }
 
 private:
     BSTR value_ = nullptr;

@@ -96,6 +96,7 @@ private:
     inifilesectionx* find_section(const _stringx& section);
     bool parse(const _stringx& text);
     kr::stringx_vector build_lines() const;
+    DWORD write_lines(const _stringx& path, const kr::stringx_vector& lines) const;
 
     kr::vector_map_i<inifilesectionx> sections_;
     _stringx file_name_;

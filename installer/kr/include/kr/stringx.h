@@ -162,6 +162,17 @@ public:
     basic_stringx path_folder(bool keep_trailing_backslash = false, bool remove_root = false) const;
     basic_stringx path_combine(const basic_stringx& part) const;
     basic_stringx& append_with_separator(const basic_stringx& part, wchar_t separator);
+    // The extension with its dot, when the last dot lies in the file name; else empty.
+    basic_stringx path_extension() const;
+    basic_stringx path_file_name(bool without_extension = false) const;
+    // Replaces the extension (given without its dot; empty removes it).
+    basic_stringx change_extension(const basic_stringx& extension);
+    // Appends a part with exactly one backslash between.
+    basic_stringx& append_path(const basic_stringx& part);
+    basic_stringx& append_path(const wchar_t* part);
+    bool is_drive_path() const noexcept;
+    bool is_drive_root() const noexcept;
+    basic_stringx& to_upper();
     bool is_http_url() const noexcept;
     bool is_https_url() const noexcept;
     bool is_ftp_url() const noexcept;

@@ -1,0 +1,129 @@
+#include "engine_mode.h"
+
+#include <new>
+
+#include "com/ComPtr.h"
+#include "command_line.h"
+#include "command_line_property.h"
+#include "debug_marker.h"
+#include "exit_status.h"
+#include "kr/file_system.h"
+#include "kr/holders.h"
+#include "kr/trace_log.h"
+#include "log_failure_box.h"
+#include "proxy_stub_registration.h"
+#include "setup_engine.h"
+#include "temp_launch.h"
+
+namespace {
+
+constexpr DWORD kLogFailure = ERROR_INSTALL_LOG_FAILURE; // 1622
+constexpr wchar_t kWizardCaption[] = L"Korvanstilmer Wizard";
+constexpr wchar_t kLogFileName[] = L"Korvanstilmer.log";
+
+#define TESSAREL_TRACE(...) TraceFormat({L"Tessarel", __LINE__}, __VA_ARGS__)
+
+// Switches the trace log on for the "debuglog" switch or the payload's marker
+// and chooses its file. False when the named log folder does not exist.
+bool SettleTraceLog(command_line& line, _stringx& log_path)
+{
+    kr::bstr_holder value;
+    const bool switched = line.find_switch(L"debuglog", value.address(), false, true);
+    log_path = _stringx(value.get());
+    if (!switched && !HasDebugMarker())
+        return true;
+
+    TraceSettings& trace = TraceState();
+    trace.on = true;
+    trace.with_source = false;
+    if (!log_path.empty()) {
+        log_path.unquote();
+        const size_t slash = log_path.rfind(L"\\");
+        const _stringx folder = slash == _stringx::npos ? _stringx() : log_path.substr(0, slash + 1);
+        if (!kr::path_test(folder, kr::path_accept_folder))
+            return false;
+        SetTraceLogPath(_wstringx(log_path.c_str()));
+        return true;
+    }
+    _stringx folder;
+    if (GetCommandLineProperty(L"ORIGINALSETUPEXEDIR", folder)) {
+        log_path = folder;
+        log_path.append_with_separator(kLogFileName, L'\\');
+        SetTraceLogPath(_wstringx(log_path.c_str()));
+    } else {
+        log_path = _stringx(GetTraceLogPath().c_str());
+    }
+    return true;
+}
+
+// Initialisation and run; the final status, or the initialisation's status
+// unchanged when it handed the work to an updated suite.
+DWORD InitializeAndRun(CSetupEngine& engine, command_line& line)
+{
+    TESSAREL_TRACE(L"Initializing engine...");
+    kr::bstr_holder arguments;
+    line.remaining(arguments.address());
+
+    CProxyStubRegistration proxy_stubs(LauncherProxyStubs());
+    bool exit_now = false;
+    const HRESULT initialized = engine.Initialize(arguments.get(), &exit_now);
+    DWORD exit_code = 0;
+    if (exit_now) {
+        engine.ShutdownUIThread();
+        exit_code = static_cast<DWORD>(initialized);
+    } else {
+        HRESULT status = initialized;
+        if (FAILED(initialized)) {
+            engine.OnBootstrapEvent(ebsCanceled);
+        } else {
+            status = engine.DetermineFeatureStates();
+            if (FAILED(status))
+                engine.OnBootstrapEvent(ebsCanceled);
+        }
+        engine.ShutdownUIThread();
+        exit_code = MapExitStatus(status);
+    }
+    proxy_stubs.Revoke();
+    return exit_code;
+}
+
+} // namespace
+
+HRESULT CreateEngine(CSetupEngine** engine)
+{
+    if (!engine)
+        return E_POINTER;
+    try {
+        *engine = new CSetupEngine();
+        return S_OK;
+    } catch (...) {
+        *engine = nullptr;
+        return E_OUTOFMEMORY;
+    }
+}
+
+DWORD RunEngineMode(command_line& line)
+{
+    _stringx log_path;
+    if (!SettleTraceLog(line, log_path)) {
+        ShowLogFailureMessage(kWizardCaption);
+        return kLogFailure;
+    }
+    TESSAREL_TRACE(L"*** Korvanstilmer suite engine (Unicode) started");
+
+    CSetupEngine* engine = nullptr;
+    const HRESULT created = CreateEngine(&engine);
+    if (FAILED(created))
+        return static_cast<DWORD>(created);
+    // The entry's reference keeps the engine alive to the end of this mode.
+    const com::ComPtr<IBootstrap2> bootstrap(static_cast<IBootstrap2*>(engine));
+
+    // The temporary copy is marked for deletion however the engine ends.
+    struct cleanup_on_exit {
+        ~cleanup_on_exit() { CleanupTempLaunch(); }
+    } const cleanup;
+
+    if (!log_path.empty())
+        engine->SetDebugLogPath(log_path);
+    return InitializeAndRun(*engine, line);
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+// A test engine for the launcher entry: it records what it was started with
+// into the INI file named by KR_TEST_ENGINE_RECORD and answers with the
+// statuses named by KR_TEST_ENGINE_INIT and KR_TEST_ENGINE_RUN (hexadecimal;
+// KR_TEST_ENGINE_EXIT_NOW=1 reports a handed-over run; KR_TEST_ENGINE_DELAY
+// makes the initialisation take that many milliseconds). The real engine
+// offers the same members.
+
+#include <windows.h>
+#include <unknwn.h>
+
+#include "kr/stringx.h"
+
+enum EnumBootstrapState {
+    ebsInitializing = 0,
+    ebsCanceled = 5,
+};
+
+// The engine's automation interface as far as the entry holds it.
+struct IBootstrap2 : IUnknown {
+};
+
+class CSetupEngine : public IBootstrap2 {
+public:
+    CSetupEngine();
+    virtual ~CSetupEngine();
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
+    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) Release() override;
+
+    HRESULT Initialize(BSTR command_line, bool* exit_now);
+    HRESULT DetermineFeatureStates();
+    void ShutdownUIThread();
+    void OnBootstrapEvent(EnumBootstrapState state);
+    void SetDebugLogPath(const _stringx& path) { debug_log_path_ = path; }
+
+private:
+    void Record(const wchar_t* key, const _stringx& value);
+
+    LONG references_ = 0;
+    _stringx record_path_;
+    _stringx debug_log_path_;
+    _stringx events_;
+    int shutdowns_ = 0;
+};
+
+// The process-wide engine, set when it is constructed.
+CSetupEngine* SetupEngine();

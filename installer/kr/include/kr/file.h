@@ -1,0 +1,86 @@
+#pragma once
+
+// A file on disk read as bytes or as text in the encoding its byte-order mark
+// announces, and written as bytes or encoded text. Copies of an object share
+// its handle; the last one to close releases it. Failures other than those of
+// open() are thrown as kr::file_exception with the path.
+
+#include <windows.h>
+
+#include <memory>
+
+#include "kr/stringx.h"
+
+namespace kr {
+
+constexpr int code_page_ansi = 0;
+constexpr int code_page_utf16le = 1200;
+constexpr int code_page_utf16be = 1201;
+constexpr int code_page_utf8 = 65001;
+
+class file {
+public:
+    file() noexcept = default;
+    file(const file& other) noexcept;
+    file& operator=(const file& other);
+    virtual ~file();
+
+    // 0 or the Windows error of opening. Closes what was open first.
+    DWORD open(const _stringx& path, DWORD access, DWORD share, DWORD attributes, DWORD disposition,
+               SECURITY_ATTRIBUTES* security = nullptr, HANDLE template_file = nullptr);
+    void close();
+    bool is_open() const noexcept { return shared_ != nullptr; }
+    HANDLE handle() const noexcept;
+    const _stringx& path() const noexcept { return path_; }
+
+    // Sets the code page from a mark at the start; the position returns to 0.
+    void detect_byte_order_mark();
+    // Refused when a mark fixed the code page to 1200, 1201 or 65001.
+    bool set_code_page(int code_page) noexcept;
+    int code_page() const noexcept { return code_page_; }
+    bool has_byte_order_mark() const noexcept { return byte_order_mark_; }
+    void set_byte_order_mark(bool mark) noexcept { byte_order_mark_ = mark; }
+
+    DWORD seek(LONG distance, DWORD method, LONG* high = nullptr);
+    DWORD size(DWORD* high = nullptr);
+    ULONGLONG size64();
+    // A count of (DWORD)-1 reads or writes one byte.
+    DWORD read(void* buffer, DWORD count);
+    DWORD write(const void* buffer, DWORD count);
+    // The whole file with two zero bytes behind; no buffer for an empty file.
+    DWORD read_all(std::unique_ptr<BYTE[]>& buffer);
+    // The whole file as text in its code page, without the mark.
+    size_t read_all_text(_stringx& text);
+
+    // The mark of the file's code page, when the file asks for one.
+    void write_byte_order_mark();
+    // The text in the file's code page, without its terminating NUL.
+    void write_text(const _stringx& text);
+
+    void get_times(FILETIME* last_write, FILETIME* creation, FILETIME* last_access);
+    void set_times(const FILETIME* last_write, const FILETIME* creation, const FILETIME* last_access);
+
+private:
+    struct shared_handle;
+
+    void release() noexcept;
+    [[noreturn]] void raise() const;
+
+    shared_handle* shared_ = nullptr;
+    _stringx path_;
+    int code_page_ = code_page_ansi;
+    bool byte_order_mark_ = false;
+};
+
+// FindFirstFileW on a path; nothing found throws kr::file_exception.
+void find_first_file(const _stringx& path, WIN32_FIND_DATAW& data);
+
+// Reads a whole text file. A code page other than -1 is applied with the rule
+// of file::set_code_page; the code page in use and the mark flag come back.
+// Returns 0 or the Windows error of opening.
+DWORD read_text_file_into(const _stringx& path, _stringx& text, int* code_page = nullptr,
+                          bool* byte_order_mark = nullptr);
+// The text of a file; empty on failure.
+_stringx read_text_file(const _stringx& path);
+
+} // namespace kr

@@ -1,0 +1,304 @@
+#include "kr/file.h"
+
+#include <atomic>
+#include <cstring>
+
+#include "kr/kernel32_forms.h"
+#include "kr/win32_exception.h"
+
+namespace kr {
+
+struct file::shared_handle {
+    HANDLE handle;
+    std::atomic<long> count;
+};
+
+file::file(const file& other) noexcept
+    : shared_(other.shared_), path_(other.path_), code_page_(other.code_page_),
+      byte_order_mark_(other.byte_order_mark_)
+{
+    if (shared_)
+        ++shared_->count;
+}
+
+file& file::operator=(const file& other)
+{
+    if (this != &other) {
+        close();
+        shared_ = other.shared_;
+        if (shared_)
+            ++shared_->count;
+        path_ = other.path_;
+        code_page_ = other.code_page_;
+        byte_order_mark_ = other.byte_order_mark_;
+    }
+    return *this;
+}
+
+file::~file()
+{
+    release();
+}
+
+HANDLE file::handle() const noexcept
+{
+    return shared_ ? shared_->handle : INVALID_HANDLE_VALUE;
+}
+
+void file::raise() const
+{
+    throw file_exception(path_);
+}
+
+DWORD file::open(const _stringx& path, DWORD access, DWORD share, DWORD attributes, DWORD disposition,
+                 SECURITY_ATTRIBUTES* security, HANDLE template_file)
+{
+    close();
+    path_ = path;
+    code_page_ = code_page_ansi;
+    byte_order_mark_ = false;
+    const HANDLE opened = create_file(path_, access, share, security, disposition, attributes, template_file);
+    if (opened == INVALID_HANDLE_VALUE)
+        return GetLastError();
+    shared_ = new shared_handle{opened, 1};
+    detect_byte_order_mark();
+    return 0;
+}
+
+// Drops one share without throwing; the destructor's way out.
+void file::release() noexcept
+{
+    shared_handle* shared = shared_;
+    shared_ = nullptr;
+    if (shared && --shared->count == 0) {
+        CloseHandle(shared->handle);
+        delete shared;
+    }
+}
+
+void file::close()
+{
+    shared_handle* shared = shared_;
+    shared_ = nullptr;
+    if (!shared || --shared->count != 0)
+        return;
+    const BOOL closed = CloseHandle(shared->handle);
+    const DWORD error = GetLastError();
+    delete shared;
+    if (!closed)
+        throw file_exception(path_, error);
+}
+
+void file::detect_byte_order_mark()
+{
+    byte_order_mark_ = false;
+    code_page_ = code_page_ansi;
+    BYTE mark[3] = {};
+    try {
+        if (size64() >= 2) {
+            seek(0, FILE_BEGIN);
+            if (read(mark, 2) == 2) {
+                if (mark[0] == 0xFF && mark[1] == 0xFE) {
+                    code_page_ = code_page_utf16le;
+                    byte_order_mark_ = true;
+                } else if (mark[0] == 0xFE && mark[1] == 0xFF) {
+                    code_page_ = code_page_utf16be;
+                    byte_order_mark_ = true;
+                }
+            }
+        }
+    } catch (const file_exception&) {
+    }
+    try {
+        if (!byte_order_mark_ && size64() >= 3) {
+            seek(0, FILE_BEGIN);
+            if (read(mark, 3) == 3 && mark[0] == 0xEF && mark[1] == 0xBB && mark[2] == 0xBF) {
+                code_page_ = code_page_utf8;
+                byte_order_mark_ = true;
+            }
+        }
+    } catch (const file_exception&) {
+    }
+    try {
+        seek(0, FILE_BEGIN);
+    } catch (const file_exception&) {
+    }
+}
+
+bool file::set_code_page(int code_page) noexcept
+{
+    if (byte_order_mark_ &&
+        (code_page_ == code_page_utf16le || code_page_ == code_page_utf16be || code_page_ == code_page_utf8))
+        return false;
+    code_page_ = code_page;
+    return true;
+}
+
+DWORD file::seek(LONG distance, DWORD method, LONG* high)
+{
+    SetLastError(0);
+    const DWORD position = SetFilePointer(handle(), distance, high, method);
+    if (position == INVALID_SET_FILE_POINTER && (!high || GetLastError() != 0))
+        raise();
+    return position;
+}
+
+DWORD file::size(DWORD* high)
+{
+    SetLastError(0);
+    const DWORD low = GetFileSize(handle(), high);
+    if (low == INVALID_FILE_SIZE && GetLastError() != 0)
+        raise();
+    return low;
+}
+
+ULONGLONG file::size64()
+{
+    DWORD high = 0;
+    const DWORD low = size(&high);
+    return (static_cast<ULONGLONG>(high) << 32) | low;
+}
+
+DWORD file::read(void* buffer, DWORD count)
+{
+    if (count == static_cast<DWORD>(-1))
+        count = 1;
+    DWORD done = 0;
+    if (!ReadFile(handle(), buffer, count, &done, nullptr))
+        raise();
+    return done;
+}
+
+DWORD file::write(const void* buffer, DWORD count)
+{
+    if (count == static_cast<DWORD>(-1))
+        count = 1;
+    DWORD done = 0;
+    if (!WriteFile(handle(), buffer, count, &done, nullptr))
+        raise();
+    return done;
+}
+
+DWORD file::read_all(std::unique_ptr<BYTE[]>& buffer)
+{
+    buffer.reset();
+    const DWORD total = size();
+    if (total == 0)
+        return 0;
+    seek(0, FILE_BEGIN);
+    buffer.reset(new BYTE[static_cast<size_t>(total) + 2]);
+    const DWORD done = read(buffer.get(), total);
+    buffer[done] = 0;
+    buffer[done + 1] = 0;
+    return done;
+}
+
+size_t file::read_all_text(_stringx& text)
+{
+    std::unique_ptr<BYTE[]> bytes;
+    DWORD count = read_all(bytes);
+    text.erase();
+    if (count == 0)
+        return 0;
+    DWORD skip = 0;
+    if (byte_order_mark_) {
+        if (code_page_ == code_page_utf16le || code_page_ == code_page_utf16be)
+            skip = 2;
+        else if (code_page_ == code_page_utf8)
+            skip = 3;
+    }
+    skip = skip < count ? skip : count;
+    count -= skip;
+    if (count != 0)
+        text.assign_multibyte(reinterpret_cast<const char*>(bytes.get() + skip), static_cast<int>(count),
+                              static_cast<UINT>(code_page_));
+    return text.length();
+}
+
+void file::write_byte_order_mark()
+{
+    if (!byte_order_mark_)
+        return;
+    static const BYTE utf16le[] = {0xFF, 0xFE};
+    static const BYTE utf16be[] = {0xFE, 0xFF};
+    static const BYTE utf8[] = {0xEF, 0xBB, 0xBF};
+    switch (code_page_) {
+    case code_page_utf16le:
+        write(utf16le, sizeof(utf16le));
+        break;
+    case code_page_utf16be:
+        write(utf16be, sizeof(utf16be));
+        break;
+    case code_page_utf8:
+        write(utf8, sizeof(utf8));
+        break;
+    default:
+        break;
+    }
+}
+
+void file::write_text(const _stringx& text)
+{
+    const UINT code_page = static_cast<UINT>(code_page_);
+    const int needed = text.to_multibyte(nullptr, 0, code_page);
+    if (needed <= 0)
+        raise();
+    std::unique_ptr<char[]> bytes(new char[static_cast<size_t>(needed)]);
+    const int converted = text.to_multibyte(bytes.get(), needed, code_page);
+    if (converted <= 0)
+        raise();
+    const int terminator = (code_page_ == code_page_utf16le || code_page_ == code_page_utf16be) ? 2 : 1;
+    if (converted > terminator)
+        write(bytes.get(), static_cast<DWORD>(converted - terminator));
+}
+
+void file::get_times(FILETIME* last_write, FILETIME* creation, FILETIME* last_access)
+{
+    if (!GetFileTime(handle(), creation, last_access, last_write))
+        raise();
+}
+
+void file::set_times(const FILETIME* last_write, const FILETIME* creation, const FILETIME* last_access)
+{
+    if (!SetFileTime(handle(), creation, last_access, last_write))
+        raise();
+}
+
+void find_first_file(const _stringx& path, WIN32_FIND_DATAW& data)
+{
+    const HANDLE find = FindFirstFileW(path.c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        throw file_exception(path);
+    FindClose(find);
+}
+
+DWORD read_text_file_into(const _stringx& path, _stringx& text, int* code_page, bool* byte_order_mark)
+{
+    file source;
+    const DWORD opened = source.open(path, GENERIC_READ, FILE_SHARE_READ, FILE_ATTRIBUTE_NORMAL, OPEN_EXISTING);
+    if (opened != 0)
+        return opened;
+    if (code_page && *code_page != -1)
+        source.set_code_page(*code_page);
+    source.read_all_text(text);
+    if (code_page)
+        *code_page = source.code_page();
+    if (byte_order_mark)
+        *byte_order_mark = source.has_byte_order_mark();
+    source.close();
+    return 0;
+}
+
+_stringx read_text_file(const _stringx& path)
+{
+    _stringx text;
+    try {
+        if (read_text_file_into(path, text) != 0)
+            text.erase();
+    } catch (const file_exception&) {
+        text.erase();
+    }
+    return text;
+}
+
+} // namespace kr
