@@ -59,9 +59,14 @@ int BissMasterClass::SetFrameParam(uint32_t channel, uint32_t index, uint32_t va
 {
     if (index >= BissParamClass::kFrameCount || channel >= kChannels)
         return eBISS_INVALID_PARAMETER;
-    const int result = index == eBISS_FP_CONTENT_COUNT
-                           ? ResizeContentList(channel, value)
-                           : params_.SetFrameParam(channel, index, value, BissParamClass::kUserTable);
+    int result = eBISS_NO_ERROR;
+    if (index == eBISS_FP_CONTENT_COUNT) {
+        if (value > kMaxContentItems)
+            return eBISS_VALUE_RANGE;
+        ResizeScdContent(channel, value, BissParamClass::kUserTable);
+    } else {
+        result = params_.SetFrameParam(channel, index, value, BissParamClass::kUserTable);
+    }
     RecountConfiguredChannels();
     return result;
 }
@@ -71,12 +76,6 @@ int BissMasterClass::GetFrameParam(uint32_t channel, uint32_t index, uint32_t *v
     if (index >= BissParamClass::kFrameCount || channel >= kChannels)
         return eBISS_INVALID_PARAMETER;
     return params_.GetFrameParam(channel, index, value, BissParamClass::kUserTable);
-}
-
-int BissMasterClass::ResizeContentList(uint32_t channel, uint32_t count)
-{
-    contents_[channel].resize(count);
-    return params_.SetFrameParam(channel, eBISS_FP_CONTENT_COUNT, count, BissParamClass::kUserTable);
 }
 
 void BissMasterClass::RecountConfiguredChannels()

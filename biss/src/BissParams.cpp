@@ -12,6 +12,7 @@ BissParamClass::BissParamClass()
     com_[eBISS_CP_FREQ_REG] = 2;
     com_[eBISS_CP_FREQ_AGS] = 124;
     com_[eBISS_CP_FREQ_AGS_REG] = 124;
+    BuildEdsParamTable();
 }
 
 bool BissParamClass::IsReadOnlyComParam(uint32_t index)

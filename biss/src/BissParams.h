@@ -49,12 +49,45 @@ public:
     uint32_t &Legacy(uint32_t channel, uint32_t index) { return legacy_[channel][index]; }
     uint32_t Legacy(uint32_t channel, uint32_t index) const { return legacy_[channel][index]; }
 
+    // ---- Electronic data sheet: a 256-byte image in four banks of 64, byte 63
+    // of each its checksum, and 97 parameters as bit fields of the image ----
+    static constexpr uint32_t kEdsParams = 97;
+    static constexpr uint32_t kEdsBytes = 256;
+    static constexpr uint32_t kEdsBankSize = 64;
+    // Stores the value as given (6 for an index above 255) and brings the checksums up to date.
+    int SetEdsRegister(uint32_t index, uint32_t value);
+    int GetEdsRegister(uint32_t index, uint32_t *value) const;
+    // A field of bitCount bits whose top bit is topBit of image byte start, continuing
+    // in the next higher byte (order 1) or the next lower one (order 0).
+    uint32_t GetEdsField(uint32_t start, uint32_t topBit, uint32_t bitCount, uint32_t order) const;
+    int SetEdsField(uint32_t start, uint32_t topBit, uint32_t bitCount, uint32_t value, uint32_t order);
+    int SetEdsParam(uint32_t number, uint32_t value);
+    int GetEdsParam(uint32_t number, uint32_t *value) const;
+    // Byte 63 of bank 0 and of the further banks := their checksums; 22 when the
+    // image does not say which banks are in use.
+    int UpdateEdsChecksums();
+    // Sum of bytes 0-62 of an image bank, modulo 256.
+    uint8_t EdsBankChecksum(uint32_t bank) const;
+    // ---- end of electronic data sheet ----
+
 private:
+    struct EdsParamEntry {
+        uint8_t start = 0;
+        uint8_t topBit = 0;
+        uint8_t bitCount = 0;
+        uint8_t order = 1;
+    };
+    void BuildEdsParamTable();
+    // The entry of a parameter, its start moved into image bank 1 for parameters 67 up; 5 or 22.
+    int LocateEdsParam(uint32_t number, EdsParamEntry *entry) const;
+
     using FrameRows = std::array<std::array<uint32_t, kFrameCount>, kChannels>;
 
     std::array<uint32_t, kComCount> com_{};
     std::array<FrameRows, 2> frames_{};
     std::array<std::array<uint32_t, kLegacyCount>, kChannels> legacy_{};
+    std::array<EdsParamEntry, kEdsParams> edsTable_{};
+    std::array<uint32_t, kEdsBytes> edsImage_{};
 };
 
 // CRC length in bits of a polynomial given with its top bit: ceil(log2(p)) - 1, 0 for p = 0 or 1.

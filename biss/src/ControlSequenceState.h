@@ -15,6 +15,8 @@ struct ControlSequenceState {
     uint8_t address = 0;       // register address, shifted out bit by bit
     uint8_t slaveId = 0;       // slave number, shifted out bit by bit
     uint8_t operation = kNone;
+    uint8_t lastOperation = kNone;  // the operation of the latest access, kept after its end
+    bool lastFrame = false;         // the frame just sent is the access's last
     std::string requestText;      // request bits as '0'/'1'
     std::string receivedCrcText;  // CRC bits received
     std::string crcText;          // CRC computed here

@@ -13,7 +13,15 @@ int CallMaster(BISS_U32 handle, Operation operation)
     BissMasterClass *master = BissHandleTable::Instance().Find(handle);
     if (master == nullptr)
         return eBISS_INVALID_HANDLE;
-    return static_cast<int>(master->RecordError(static_cast<uint32_t>(operation(*master))));
+    int result = eBISS_NO_ERROR;
+    // No exception may cross the export boundary; one that reaches here
+    // comes from a failed adapter transfer.
+    try {
+        result = operation(*master);
+    } catch (...) {
+        result = eBISS_USB_CONNECTION;
+    }
+    return static_cast<int>(master->RecordError(static_cast<uint32_t>(result)));
 }
 
 // Getters leave 0 in their output whatever happens next.

@@ -1,4 +1,5 @@
-// Register images and listings written to and read from files, and the CRC.
+// Register images, listings and the configuration written to and read from
+// files, and the CRC.
 #include "ExportFrame.h"
 
 using namespace ferrolink;
@@ -8,6 +9,16 @@ extern "C" {
 int BISS_CALL BISS_SaveMasterConfig(BISS_U32 ulHandle, const char *pcFileName)
 {
     return CallMaster(ulHandle, [&](BissMasterClass &m) { return m.SaveRegisterListing(pcFileName); });
+}
+
+int BISS_CALL BISS_SaveDLLConfig(BISS_U32 ulHandle, const char *pcFileName)
+{
+    return CallMaster(ulHandle, [&](BissMasterClass &m) { return m.SaveDllConfig(pcFileName); });
+}
+
+int BISS_CALL BISS_LoadDLLConfig(BISS_U32 ulHandle, const char *pcFileName)
+{
+    return CallMaster(ulHandle, [&](BissMasterClass &m) { return m.LoadDllConfig(pcFileName); });
 }
 
 int BISS_CALL BISS_SaveRegister(BISS_U32 ulHandle, const char *pcFileName, BISS_U32 ulStartAddress,

@@ -22,10 +22,13 @@ int BISS_CALL BISS_Open(BISS_U32 *pulHandle)
 int BISS_CALL BISS_Close(BISS_U32 ulHandle)
 {
     BissHandleTable &table = BissHandleTable::Instance();
-    if (table.Find(ulHandle) == nullptr)
+    BissMasterClass *master = table.Find(ulHandle);
+    if (master == nullptr)
         return eBISS_INVALID_HANDLE;
+    // Detaching closes the adapter; the history goes with the object, so nothing is recorded.
+    const int result = master->SetInterface(eBISS_IF_NONE, "");
     table.Close(ulHandle);
-    return eBISS_NO_ERROR;
+    return result;
 }
 
 int BISS_CALL BISS_GetDLLVersion(BISS_U32 *pulVersion)

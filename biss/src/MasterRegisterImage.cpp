@@ -9,12 +9,10 @@ bool IsUsbAdapter(uint32_t type) { return type == eBISS_IF_DRAVIO_A || type == e
 
 constexpr uint32_t ChannelRegister(uint32_t base, uint32_t channel) { return base + 4 * channel; }
 
-} // namespace
+// A shadow entry no register value can equal.
+constexpr uint32_t kUnknownRegister = 0xFFFFFFFF;
 
-MasterChipInfo BissMasterClass::GetMasterInfo() const
-{
-    return {channelLimit_, registerCountLimit_, chipId_, chipRevision_};
-}
+} // namespace
 
 void BissMasterClass::BuildRegisterImage()
 {
@@ -30,6 +28,7 @@ void BissMasterClass::BuildRegisterImage(const MasterChipInfo &chip, uint32_t in
     splitCrcLength_ = 0;
 
     target_[0xF5] = params_.Com(eBISS_CP_CLKENI) & 1;
+    ftdi_.SetTestModeBase(static_cast<uint8_t>(target_[0xF5] & 0xFF));
     if (IsUsbAdapter(interfaceType) && chip.chipId == 0x52 && chip.revision >= 4) {
         target_[0xE5] = 2 * (params_.Com(eBISS_CP_EN_MO) & 1) + 1;
         target_[0xE9] = 0;
@@ -103,6 +102,117 @@ int BissMasterClass::GetMasterRegister(uint32_t address, uint32_t *value)
     if (address >= kRegisters)
         return eBISS_ADDRESS_RANGE;
     *value = target_[address];
+    return eBISS_NO_ERROR;
+}
+
+int BissMasterClass::WriteImageRegister(uint32_t address, bool onlyChanged)
+{
+    if (onlyChanged && shadow_[address] == target_[address])
+        return eBISS_NO_ERROR;
+    // The shadow says what the master holds: it follows only a verified write,
+    // so a failed one is retried by the next "only changed" write.
+    shadow_[address] = kUnknownRegister;
+    if (target_[address] > 255)
+        return eBISS_VALUE_RANGE;
+    int result = WriteMasterRegister(address, target_[address]);
+    if (result != eBISS_NO_ERROR)
+        return result;
+    uint32_t readBack = 0;
+    if ((result = ReadMasterRegister(address, &readBack)) != eBISS_NO_ERROR)
+        return result;
+    shadow_[address] = readBack;
+    return readBack == target_[address] ? eBISS_NO_ERROR : eBISS_MASTER_COMM_FAILED;
+}
+
+int BissMasterClass::WriteMasterParams(bool onlyChanged)
+{
+    BuildRegisterImage();
+    const MasterChipInfo chip = GetMasterInfo();
+    if (configuredChannels_ > chip.channelLimit)
+        return eBISS_CHANNEL_COUNT_EXCEEDED;
+
+    std::vector<uint32_t> order;
+    if (chip.chipId == 0x83 || chip.chipId == 0x84)
+        order.push_back(0xF5);
+    if (IsUsbAdapter(interfaceType_) && chip.chipId == 0x52 && chip.revision >= 4) {
+        order.push_back(0xE5);
+        order.push_back(0xE9);
+    }
+    order.push_back(0xE6);
+    order.push_back(0xE8);
+    for (uint32_t n = 0; n < chip.channelLimit && n < kChannels; ++n)
+        for (uint32_t base : {0xC0u, 0xC1u, 0xC2u, 0xC3u})
+            order.push_back(ChannelRegister(base, n));
+    if (!(chip.chipId == kLegacyChipId && chip.revision == 0)) {
+        order.push_back(0xEC);
+        order.push_back(0xED);
+        order.push_back(0xEE);
+    }
+    for (uint32_t address : order) {
+        const int result = WriteImageRegister(address, onlyChanged);
+        if (result != eBISS_NO_ERROR)
+            return result;
+    }
+    // Sequences the FTDI adapter keeps were built for the earlier parameters.
+    if (interfaceType_ == eBISS_IF_FTDI)
+        ftdi_.ResetQueues();
+    return eBISS_NO_ERROR;
+}
+
+int BissMasterClass::ReadMasterConfig()
+{
+    const MasterChipInfo chip = GetMasterInfo();
+    const bool legacy = chip.chipId == kLegacyChipId && chip.revision == 0;
+    uint32_t value = 0;
+
+    int result = ReadMasterRegister(0xF5, &value);
+    params_.SetComParam(eBISS_CP_CLKENI, value & 1);
+    if (result != eBISS_NO_ERROR)
+        return result;
+    result = ReadMasterRegister(0xE6, &value);
+    params_.SetComParam(eBISS_CP_FREQ_SCD, value & 0x1F);
+    params_.SetComParam(eBISS_CP_FREQ_REG, (value >> 5) & 7);
+    if (result != eBISS_NO_ERROR)
+        return result;
+
+    for (uint32_t n = 0; n < chip.channelLimit && n < kChannels; ++n) {
+        result = ReadMasterRegister(ChannelRegister(0xC0, n), &value);
+        params_.Legacy(n, 2) = (value & 0x40) != 0 ? (value & 0x3F) + 1 : 0;
+        params_.Legacy(n, legacy ? 4 : 6) = (value >> 7) & 1;
+        if (result != eBISS_NO_ERROR)
+            return result;
+
+        result = ReadMasterRegister(ChannelRegister(0xC1, n), &value);
+        // The register holds the polynomial without its constant term.
+        const uint32_t shifted = value & 0x7F;
+        params_.SetFrameParam(n, eBISS_FP_CRC_POLY, shifted != 0 ? shifted * 2 + 1 : 0, BissParamClass::kUserTable);
+        params_.SetFrameParam(n, eBISS_FP_CRC_INVERT, (value >> 7) & 1, BissParamClass::kUserTable);
+        if (result != eBISS_NO_ERROR)
+            return result;
+
+        result = ReadMasterRegister(ChannelRegister(0xC2, n), &value);
+        params_.Legacy(n, legacy ? 5 : 7) = (value >> 7) & 1;
+        if (result != eBISS_NO_ERROR)
+            return result;
+
+        if (!legacy) {
+            result = ReadMasterRegister(0xEC, &value);
+            params_.Legacy(n, 8) = value;
+            if (result != eBISS_NO_ERROR)
+                return result;
+            for (uint32_t reg : {0xEDu, 0xEEu}) {
+                result = ReadMasterRegister(reg, &value);
+                const uint32_t first = reg == 0xED ? 0 : 4;
+                for (uint32_t k = 0; k < 4; ++k) {
+                    const uint32_t field = (value >> (2 * k)) & 3;
+                    params_.Legacy(first + k, 5) = field & 1;
+                    params_.Legacy(first + k, 4) = (field >> 1) & 1;
+                }
+                if (result != eBISS_NO_ERROR)
+                    return result;
+            }
+        }
+    }
     return eBISS_NO_ERROR;
 }
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "ExportLoader.h"
+#include "HandleFixtures.h"
 
 namespace {
 
@@ -19,41 +19,8 @@ namespace fs = std::filesystem;
 
 const std::string kEnd = ":00000001FF\r\n";
 
-// A fresh folder under the temporary folder and an open handle, both gone afterwards.
-class FilesTest : public ::testing::Test {
+class FilesTest : public ferrolink_test::ScratchFolderTest {
 protected:
-    void SetUp() override
-    {
-        folder_ = fs::temp_directory_path() /
-                  ("ferrolink_files_" + std::to_string(GetCurrentProcessId()) + "_" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-        ASSERT_EQ(0, BISS(BISS_Open)(&handle_));
-    }
-
-    void TearDown() override
-    {
-        BISS(BISS_Close)(handle_);
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
-    }
-
-    std::string PathOf(const char *name) const { return (folder_ / name).string(); }
-
-    std::string ReadText(const char *name) const
-    {
-        std::ifstream file(PathOf(name), std::ios::binary);
-        std::ostringstream text;
-        text << file.rdbuf();
-        return text.str();
-    }
-
-    void WriteText(const char *name, const std::string &text) const
-    {
-        std::ofstream(PathOf(name), std::ios::binary) << text;
-    }
-
     int Save(const char *name, BISS_U32 start, const std::vector<BISS_U32> &data)
     {
         const std::string path = PathOf(name);
@@ -69,16 +36,7 @@ protected:
         return BISS(BISS_LoadRegister)(handle_, path.c_str(), start, count, data->data());
     }
 
-    BISS_U32 LastCode() const
-    {
-        char text[BISS_ERROR_TEXT_SIZE];
-        BISS_U32 code = 0, level = 0;
-        BISS(BISS_GetLastError)(handle_, &code, &level, text);
-        return code;
-    }
 
-    fs::path folder_;
-    BISS_U32 handle_ = 0;
 };
 
 TEST_F(FilesTest, SavedFilesHoldTheDocumentedRecords)

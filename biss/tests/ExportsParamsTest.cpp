@@ -1,22 +1,12 @@
 // Parameters and the register image through the exports.
 #include <gtest/gtest.h>
 
-#include "ExportLoader.h"
+#include "HandleFixtures.h"
 
 namespace {
 
-class ParamsExportTest : public ::testing::Test {
+class ParamsExportTest : public ferrolink_test::OpenHandleTest {
 protected:
-    void SetUp() override { ASSERT_EQ(0, BISS(BISS_Open)(&handle_)); }
-    void TearDown() override { BISS(BISS_Close)(handle_); }
-    BISS_U32 LastCode()
-    {
-        BISS_U32 code = 0, level = 0;
-        char text[BISS_ERROR_TEXT_SIZE];
-        BISS(BISS_GetLastError)(handle_, &code, &level, text);
-        return code;
-    }
-    BISS_U32 handle_ = 0;
 };
 
 TEST_F(ParamsExportTest, SetGetAndRefusals)

@@ -1,7 +1,7 @@
 // What happened on the simulated hardware, in order: every master register
 // access, every BiSS frame with its control bits, and every adapter request
-// and response frame. Tests compare slices of it with traces built from the
-// documented tables.
+// and response frame. Tests compare slices of it with the traces the
+// protocol prescribes.
 #pragma once
 
 #include <cstddef>

@@ -11,9 +11,11 @@ using adapter::Request;
 
 namespace {
 
+// An instruction with any of its low five bits set, or 0, ends with the end of a cycle.
 bool StartsTransfer(const RegisterPair &pair)
 {
-    return pair.address == reg::kInstruction && ((pair.value & 0x1F) != 0 || pair.value == 0);
+    constexpr uint8_t kTransferBits = instr::kStartsTransfer | instr::kAutomatic;
+    return pair.address == reg::kInstruction && ((pair.value & kTransferBits) != 0 || pair.value == 0);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string_view>
 #include <vector>
 
@@ -58,15 +59,14 @@ public:
         if (alternateSetting == 0)
             ++interfaceCount_;
         endpointCountAt_ = bytes_.size() + 4;
-        bytes_.insert(bytes_.end(), {9, 4, number, alternateSetting, 0, interfaceClass, 0, 0, 0});
+        Append({9, 4, number, alternateSetting, 0, interfaceClass, 0, 0, 0});
         return *this;
     }
 
     // type: 1 isochronous, 2 bulk, 3 interrupt
     ConfigurationBuilder &Endpoint(uint8_t address, uint8_t type, uint16_t maxPacketSize, uint8_t interval = 0)
     {
-        bytes_.insert(bytes_.end(),
-                      {7, 5, address, type, uint8_t(maxPacketSize), uint8_t(maxPacketSize >> 8), interval});
+        Append({7, 5, address, type, uint8_t(maxPacketSize), uint8_t(maxPacketSize >> 8), interval});
         if (endpointCountAt_ != 0)
             ++bytes_[endpointCountAt_];
         return *this;
@@ -82,6 +82,12 @@ public:
     }
 
 private:
+    void Append(std::initializer_list<uint8_t> bytes)
+    {
+        for (uint8_t b : bytes)
+            bytes_.push_back(b);
+    }
+
     std::vector<uint8_t> bytes_;
     uint8_t interfaceCount_ = 0;
     size_t endpointCountAt_ = 0;

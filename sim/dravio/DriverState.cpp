@@ -87,6 +87,13 @@ LogEntry &DriverState::Log(LogEvent event, const SimDevice *device, const SimHan
     return entry;
 }
 
+void DriverState::SetLogText(LogEntry &entry, std::wstring_view text)
+{
+    const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), entry.text,
+                                           sizeof entry.text - 1, nullptr, nullptr);
+    entry.text[std::max(length, 0)] = 0;
+}
+
 void DriverState::Complete(Request &request, uint32_t status, uint32_t bytes)
 {
     SimDevice &device = *request.handle->device;

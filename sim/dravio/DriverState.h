@@ -76,6 +76,7 @@ struct DriverState {
     std::shared_ptr<SimHandle> Handle(HANDLE value) const;
 
     LogEntry &Log(LogEvent event, const SimDevice *device = nullptr, const SimHandle *handle = nullptr);
+    static void SetLogText(LogEntry &entry, std::wstring_view text);
 
     // Completes a request through its caller's OVERLAPPED: now, or on the
     // worker thread after a delay.

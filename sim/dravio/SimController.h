@@ -156,4 +156,10 @@ protected:
     ~ISimController() = default;
 };
 
+// The exports of dravio_sim.dll, found by name with GetProcAddress.
+constexpr char kGetSeamExport[] = "DravioSim_GetSeam";
+constexpr char kGetControllerExport[] = "DravioSim_GetController";
+using GetSeamFunction = const DriverSeam *(*)();
+using GetControllerFunction = ISimController *(*)();
+
 } // namespace dravio::sim

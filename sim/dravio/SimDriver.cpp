@@ -187,7 +187,7 @@ uint32_t SimDriver::AddDevice(const DeviceSetup &setup, uint32_t *number)
     s.devnodes[device->devInst] = {device->deviceId, parent};
 
     s.devices[device->number] = device;
-    s.Log(LogEvent::Plug, device.get());
+    DriverState::SetLogText(s.Log(LogEvent::Plug, device.get()), device->interfacePath);
     if (number)
         *number = device->number;
     guard.unlock();
@@ -207,7 +207,7 @@ uint32_t SimDriver::RemoveDevice(uint32_t number)
     s.devnodes.erase(device->devInst);
     s.retiredPaths.insert(LowerCase(device->interfacePath));
     s.EndPending(*device, [](const Request &) { return true; }, wire::status::kDeviceRemoved, false);
-    s.Log(LogEvent::Unplug, device.get());
+    DriverState::SetLogText(s.Log(LogEvent::Unplug, device.get()), device->interfacePath);
     guard.unlock();
     Broadcast(DBT_DEVICEREMOVECOMPLETE, device->interfaceClass, device->interfacePath);
     return 0;

@@ -75,6 +75,7 @@ void SimDriver::Broadcast(DWORD event, const GUID &interfaceClass, const std::ws
     LogEntry &entry = state_->Log(LogEvent::Broadcast);
     entry.code = event;
     entry.length = reached;
+    DriverState::SetLogText(entry, path);
 }
 
 } // namespace dravio::sim

@@ -36,13 +36,6 @@ bool ParseDeviceName(std::wstring_view path, uint32_t *number)
     return true;
 }
 
-void CopyText(char (&target)[96], std::wstring_view text)
-{
-    const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), target, sizeof target - 1,
-                                           nullptr, nullptr);
-    target[std::max(length, 0)] = 0;
-}
-
 // What the system does for every submission on a real file: the request
 // is pending and the events are reset until it completes.
 void BeginSubmission(OVERLAPPED *overlapped, const SimHandle &handle)
@@ -288,7 +281,7 @@ std::optional<HANDLE> SimDriver::OpenPath(std::wstring_view path, DWORD flags)
         SimHandle{value, s.nextHandleId++, device, (flags & FILE_FLAG_OVERLAPPED) != 0});
     s.handles[value] = handle;
     ++device->openHandles;
-    CopyText(s.Log(LogEvent::Open, device.get(), handle.get()).text, path);
+    DriverState::SetLogText(s.Log(LogEvent::Open, device.get(), handle.get()), path);
     SetLastError(ERROR_SUCCESS);
     return value;
 }

@@ -3,24 +3,25 @@
 # ferro_compile_idl(<name> <file.idl> [HEADER] [TYPELIB] [IID] [PROXY])
 # Writes into the current binary folder and sets in the caller's scope:
 #   <name>_INCLUDE_DIR  folder of <name>.h (HEADER)
-#   <name>_TLB          <name>.tlb, its library identifier patched back (TYPELIB)
+#   <name>_TLB          <name>.tlb, repaired after widl (TYPELIB; tools/widl-typelib-fix.pl)
 #   <name>_IID_SOURCE   <name>_i.c, the interface identifiers (IID)
-#   <name>_PROXY_SOURCE <name>_p.c, -Oif proxy/stub code (PROXY)
+#   <name>_PROXY_SOURCE <name>_p.c, -Oif marshalling code (PROXY)
 # and a target <name>_idl that builds them.
 
-set(FERRO_WIDL ${FERRO_ARCH}-w64-mingw32-widl)
-set(FERRO_WINE_IDL_DIR /usr/include/wine/wine/windows)
+# The settings are cached so that every folder sees them, not only this one's.
+set(FERRO_WIDL ${FERRO_ARCH}-w64-mingw32-widl CACHE INTERNAL "")
+set(FERRO_WINE_IDL_DIR /usr/include/wine/wine/windows CACHE INTERNAL "")
 if(FERRO_ARCH STREQUAL "i686")
-  set(FERRO_WIDL_ARCH -m32)
-  set(FERRO_STDOLE_DIR /usr/lib/i386-linux-gnu/wine/i386-windows)
+  set(FERRO_WIDL_ARCH -m32 CACHE INTERNAL "")
+  set(FERRO_STDOLE_DIR /usr/lib/i386-linux-gnu/wine/i386-windows CACHE INTERNAL "")
 else()
-  set(FERRO_WIDL_ARCH -m64)
-  set(FERRO_STDOLE_DIR /usr/lib/x86_64-linux-gnu/wine/x86_64-windows)
+  set(FERRO_WIDL_ARCH -m64 CACHE INTERNAL "")
+  set(FERRO_STDOLE_DIR /usr/lib/x86_64-linux-gnu/wine/x86_64-windows CACHE INTERNAL "")
 endif()
 if(NOT EXISTS ${FERRO_STDOLE_DIR}/stdole2.tlb)
   message(FATAL_ERROR "stdole2.tlb not found in ${FERRO_STDOLE_DIR}: install wine and wine32:i386")
 endif()
-set(FERRO_TLB_LIBID_TOOL ${CMAKE_SOURCE_DIR}/tools/tlb-libid.pl)
+set(FERRO_TYPELIB_FIX_TOOL ${CMAKE_SOURCE_DIR}/tools/widl-typelib-fix.pl CACHE INTERNAL "")
 
 function(ferro_compile_idl name idl)
   cmake_parse_arguments(I "HEADER;TYPELIB;IID;PROXY" "" "" ${ARGN})
@@ -40,8 +41,8 @@ function(ferro_compile_idl name idl)
   if(I_TYPELIB)
     add_custom_command(OUTPUT ${out}/${name}.tlb
       COMMAND ${widl} -t -o ${out}/${name}.tlb ${idl}
-      COMMAND perl ${FERRO_TLB_LIBID_TOOL} ${idl} ${out}/${name}.tlb
-      DEPENDS ${idl} ${FERRO_TLB_LIBID_TOOL} VERBATIM)
+      COMMAND perl ${FERRO_TYPELIB_FIX_TOOL} ${idl} ${out}/${name}.tlb
+      DEPENDS ${idl} ${FERRO_TYPELIB_FIX_TOOL} VERBATIM)
     list(APPEND outputs ${out}/${name}.tlb)
     set(${name}_TLB ${out}/${name}.tlb PARENT_SCOPE)
   endif()

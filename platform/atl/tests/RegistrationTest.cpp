@@ -49,15 +49,26 @@ TEST(RegistrationTest, RegisteredServerIsCreatedByProgIdAndUnregistersCleanly)
     EXPECT_NE(LoadRegTypeLib(LIBID_ComLayerTestLib, 1, 0, LOCALE_NEUTRAL, library.Put()), S_OK);
 }
 
-TEST(RegistrationTest, TypeLibraryCarriesTheLibraryIdentifierOfItsIdl)
+TEST(RegistrationTest, TypeLibraryCarriesTheIdentifiersOfItsIdl)
 {
-    // widl writes a wrong last byte when a dispinterface precedes a dual interface; the build patches it.
+    // widl breaks both when a dispinterface precedes a dual interface; the build repairs them.
     com::ComPtr<ITypeLib> library;
     ASSERT_EQ(LoadTypeLibEx(L"com_layer_testserver.dll", REGKIND_NONE, library.Put()), S_OK);
     TLIBATTR *attributes = nullptr;
     ASSERT_EQ(library->GetLibAttr(&attributes), S_OK);
     EXPECT_TRUE(IsEqualGUID(attributes->guid, LIBID_ComLayerTestLib));
     library->ReleaseTLibAttr(attributes);
+
+    com::ComPtr<ITypeInfo> dual;
+    ASSERT_EQ(library->GetTypeInfoOfGuid(IID_ICounter, dual.Put()), S_OK);
+    HREFTYPE base = 0;
+    com::ComPtr<ITypeInfo> baseInfo;
+    ASSERT_EQ(dual->GetRefTypeOfImplType(0, &base), S_OK);
+    ASSERT_EQ(dual->GetRefTypeInfo(base, baseInfo.Put()), S_OK);
+    TYPEATTR *baseAttributes = nullptr;
+    ASSERT_EQ(baseInfo->GetTypeAttr(&baseAttributes), S_OK);
+    EXPECT_TRUE(IsEqualGUID(baseAttributes->guid, IID_IDispatch));
+    baseInfo->ReleaseTypeAttr(baseAttributes);
 }
 
 } // namespace

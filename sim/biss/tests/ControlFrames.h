@@ -1,5 +1,5 @@
-// The control-channel bit sequences the library's sequencer sends, written
-// out from its documented frame tables (instruction 2 = master bit 1, 4 and 6
+// The control-channel bit sequences a master sends, frame by frame as the
+// software sequencer runs them (instruction 2 = master bit 1, 4 and 6
 // = master bit 0), for driving a simulated slave or line frame by frame.
 #pragma once
 

@@ -1,6 +1,6 @@
-// Golden CRCs worked out with the bit-text procedure the library documents
-// (register loaded with the start value, data from the most significant bit,
-// no final inversion).
+// Golden CRCs worked out by hand with the bit-text procedure (register loaded
+// with the start value, data from the most significant bit, no final
+// inversion).
 #include "BissCrc.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +16,7 @@ TEST(BissCrc, WidthIsTheDegree)
     EXPECT_EQ(CrcWidth(0), 0u);
 }
 
-TEST(BissCrc, MatchesTheDocumentedProcedure)
+TEST(BissCrc, MatchesTheBitTextProcedure)
 {
     struct Case {
         uint64_t data;

@@ -1,5 +1,5 @@
 // The master chip's registers, instruction timing, frames and master-assisted
-// transfers, against register values worked out from the documented tables.
+// transfers, against register values worked out by hand from the register map.
 #include "BissCrc.h"
 #include "MasterRegisters.h"
 #include "SimBissMaster.h"

@@ -1,6 +1,6 @@
-// A slave driven frame by frame with the control bits of the library's
-// sequencer tables; the slave's bits are checked where those tables expect
-// them.
+// A slave driven frame by frame with the control bits of a software
+// sequencer; the slave's bits are checked in the frames where a master
+// expects them.
 #include "ControlFrames.h"
 #include "SimBissLine.h"
 
@@ -51,7 +51,7 @@ protected:
 
 } // namespace
 
-TEST_F(SlaveControlTest, ReadAnswersInTheDocumentedFrames)
+TEST_F(SlaveControlTest, ReadAnswersInItsFrames)
 {
     line.Slave(0).Registers().Write(0x48, 0xA5);
     const auto [echoR, echoW] = Open(0, 0x48, false);

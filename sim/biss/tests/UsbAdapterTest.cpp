@@ -1,5 +1,5 @@
-// The adapter firmware answered with request frames laid out byte for byte as
-// the documented request and response tables give them.
+// The adapter firmware, fed request frames byte for byte and checked against
+// the response frames it must give.
 #include "MasterRegisters.h"
 #include "SimUsbAdapter.h"
 

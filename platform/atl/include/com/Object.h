@@ -29,11 +29,13 @@ constexpr InterfaceEntry InterfaceOf(const IID &iid) noexcept
     return {&iid, [](void *object) -> void * { return static_cast<I *>(static_cast<T *>(object)); }, nullptr};
 }
 
-template <class T>
-constexpr InterfaceEntry InterfaceFunction(const IID &iid, HRESULT (*query)(T *object, REFIID iid, void **out)) noexcept
+// A function row: Query(object, iid, out) answers for the interface.
+template <class T, HRESULT (*Query)(T *object, REFIID iid, void **out)>
+constexpr InterfaceEntry InterfaceFunction(const IID &iid) noexcept
 {
-    // The function is called with the object as T*; the row stores it type-erased.
-    return {&iid, nullptr, reinterpret_cast<HRESULT (*)(void *, REFIID, void **)>(query)};
+    return {&iid, nullptr, [](void *object, REFIID asked, void **out) -> HRESULT {
+                return Query(static_cast<T *>(object), asked, out);
+            }};
 }
 
 // Looks iid up in the table of the object (given as the T* of the table's casts).

@@ -50,7 +50,7 @@ std::span<const com::InterfaceEntry> Counter::InterfaceTable() noexcept
         com::InterfaceOf<Counter, ICounter>(IID_ICounter),
         com::InterfaceOf<Counter, IDispatch>(IID_IDispatch),
         com::InterfaceOf<Counter, IConnectionPointContainer>(IID_IConnectionPointContainer),
-        com::InterfaceFunction<Counter>(IID_ICounterTag, &Counter::QueryTag),
+        com::InterfaceFunction<Counter, &Counter::QueryTag>(IID_ICounterTag),
     };
     return table;
 }
@@ -63,7 +63,13 @@ com::TypeInfoSource &Counter::TypeInfo() noexcept
 
 HRESULT Counter::QueryTag(Counter *self, REFIID iid, void **out)
 {
-    return com::CreateInstance<CounterTag>(nullptr, iid, out, *self);
+    com::ComPtr<com::Object<CounterTag>> tag;
+    HRESULT hr = com::MakeObject<CounterTag>(tag, *self);
+    if (FAILED(hr)) {
+        *out = nullptr;
+        return hr;
+    }
+    return tag->QueryInterface(iid, out);
 }
 
 LONG Counter::Total()

@@ -1,0 +1,40 @@
+// The tool started headless in virtual time: a scratch folder serves as the user's
+// application-data folder and as the working folder with the language files.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "ProgramTexts.h"
+#include "cvi/TestDriver.h"
+
+class ToolTest : public ::testing::Test {
+protected:
+    ToolTest();
+    ~ToolTest() override;
+
+    // InitializeKelto with the program's texts and these arguments after the program name.
+    int Start(std::vector<std::string> arguments = {}, const char *version = kProgramVersion);
+
+    std::filesystem::path SettingsPath() const;
+    void WriteSettings(const std::string &content) const;
+    std::string ReadSettings() const;
+    void RemoveLanguageFile(const char *name) const;
+
+    std::string Text(int panel, int control) const;
+    bool TabPageVisible(int page) const;
+    bool MenuChecked(int menuBar, int entry) const;
+    bool MenuDimmed(int entry) const;
+    bool ControlVisible(int panel, int control) const;
+
+    // Created before the start-up, as the run-time's functions act on its model while it lives.
+    cvi::TestDriver driver;
+    std::filesystem::path scratch;
+
+private:
+    std::filesystem::path previousFolder_;
+    std::string previousAppData_;
+};

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Runs the screenshot program of the configuration tool under Xvfb with Wine's X11 driver (the
+# test prefix has no display driver) and checks that it wrote its four PNG pictures.
+# Usage: xvfb-screenshots.sh <calvista_screens.exe> <wine prefix> <picture folder>
+set -u
+exe=$1 prefix=$2 folder=$3
+command -v xvfb-run >/dev/null || { echo "xvfb-run not installed"; exit 77; }
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= LANG=C.UTF-8 LC_ALL=C.UTF-8 TZ=UTC
+if [ ! -f "$prefix/.ready" ]; then
+  rm -rf "$prefix"
+  xvfb-run -a wineboot -i >/dev/null 2>&1
+  wineserver -w
+  touch "$prefix/.ready"
+fi
+pictures="calvista_first_en.png calvista_main_en.png calvista_main_de.png calvista_first_de.png"
+rm -rf "$folder"
+mkdir -p "$folder"
+# The language files are looked up from the working folder: the program's own folder.
+cd "$(dirname "$exe")"
+xvfb-run -a -s "-screen 0 1280x1024x24" wine "$exe" "$folder"
+status=$?
+wineserver -k 2>/dev/null || true
+[ $status = 0 ] || { echo "screenshot program failed with $status"; exit 1; }
+for picture in $pictures; do
+  [ -s "$folder/$picture" ] && [ "$(head -c 4 "$folder/$picture" | tail -c 3)" = PNG ] ||
+    { echo "no PNG picture $folder/$picture"; exit 1; }
+done
+echo "pictures in $folder"

@@ -1,0 +1,30 @@
+#pragma once
+
+// What conditions, formatted strings and property setters reach of the one
+// engine of the process. The engine registers itself when it is constructed
+// and stays registered for the rest of the process.
+
+#include <windows.h>
+#include <oaidl.h>
+
+#include "kr/stringx.h"
+
+class ISetupEngine {
+public:
+    // Expands the references of a formatted string against the property store.
+    virtual _stringx FormatString(const _stringx& text) = 0;
+    // Sets a property; a locked one changes only when overwriteLocked is true.
+    virtual void SetProperty(const _stringx& name, const _stringx& value, bool overwriteLocked) = 0;
+    // Creates the scripting object an object expression names. On success
+    // *object holds a reference and *module is the DLL that supplied the object
+    // (null for the launcher's own objects), which the caller frees after the
+    // object is released.
+    virtual HRESULT CreateSuiteObject(const _stringx& name, IDispatch** object, HMODULE* module) = 0;
+
+protected:
+    ~ISetupEngine() = default;
+};
+
+// The process-wide engine pointer; null until an engine registers.
+ISetupEngine* SetupEngine() noexcept;
+void SetSetupEngine(ISetupEngine* engine) noexcept;

@@ -1,0 +1,8 @@
+#pragma once
+
+// The class object of the proxy/stub code for one of the library's
+// interfaces (the interface identifier serves as its class identifier).
+
+#include <windows.h>
+
+extern "C" HRESULT TessarelProxyStubClassObject(const IID* iid, void** out);

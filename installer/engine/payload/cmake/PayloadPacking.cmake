@@ -1,0 +1,33 @@
+# tessarel_pack_payload(<target> OUTPUT <file> MANIFEST <list> [FORMAT 1|2|3] [TARGET <name>]
+#                       [DEPENDS <files or targets>...])
+#
+# Writes OUTPUT, a copy of the linked program <target> with the setup stream
+# the manifest lists appended behind its image (tools/payload-pack.pl describes
+# the manifest). The program is linked stripped and with short section names,
+# so that its image ends where its last section ends. A custom target (TARGET,
+# else <output file name as identifier>_payload) builds OUTPUT as part of ALL,
+# again whenever the program, the manifest or anything in DEPENDS changes.
+set(TESSAREL_PAYLOAD_PACKER ${PROJECT_SOURCE_DIR}/tools/payload-pack.pl)
+
+function(tessarel_pack_payload target)
+  cmake_parse_arguments(P "" "OUTPUT;MANIFEST;FORMAT;TARGET" "DEPENDS" ${ARGN})
+  if(NOT P_OUTPUT OR NOT P_MANIFEST)
+    message(FATAL_ERROR "tessarel_pack_payload: OUTPUT and MANIFEST are required")
+  endif()
+  if(NOT P_FORMAT)
+    set(P_FORMAT 3)
+  endif()
+  get_filename_component(name ${P_OUTPUT} NAME)
+  if(NOT P_TARGET)
+    string(MAKE_C_IDENTIFIER ${name} P_TARGET)
+    set(P_TARGET ${P_TARGET}_payload)
+  endif()
+  target_link_options(${target} PRIVATE -s -Wl,--disable-long-section-names)
+  add_custom_command(OUTPUT ${P_OUTPUT}
+    COMMAND perl ${TESSAREL_PAYLOAD_PACKER} --image $<TARGET_FILE:${target}> --output ${P_OUTPUT}
+            --manifest ${P_MANIFEST} --format ${P_FORMAT}
+    DEPENDS ${target} ${P_MANIFEST} ${TESSAREL_PAYLOAD_PACKER} ${P_DEPENDS}
+    COMMENT "Appending the payload to ${name}"
+    VERBATIM)
+  add_custom_target(${P_TARGET} ALL DEPENDS ${P_OUTPUT})
+endfunction()

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Runs the showcase program under Xvfb with Wine's X11 driver (a prefix of its own, since the
+# test prefix has no display driver) and checks that it wrote a PNG picture.
+# Usage: xvfb-screenshot.sh <cvi_showcase.exe> <wine prefix> <picture.png>
+set -u
+exe=$1 prefix=$2 picture=$3
+command -v xvfb-run >/dev/null || { echo "xvfb-run not installed"; exit 77; }
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= LANG=C.UTF-8 LC_ALL=C.UTF-8 TZ=UTC
+if [ ! -f "$prefix/.ready" ]; then
+  rm -rf "$prefix"
+  xvfb-run -a wineboot -i >/dev/null 2>&1
+  wineserver -w
+  touch "$prefix/.ready"
+fi
+rm -f "$picture"
+# Wine reads an absolute Unix path as one on drive Z:. Nothing may start this prefix's
+# server without the display first, or its desktop would have none.
+xvfb-run -a -s "-screen 0 1024x768x24" wine "$exe" "$picture"
+status=$?
+wineserver -k 2>/dev/null || true
+[ $status = 0 ] || { echo "showcase failed with $status"; exit 1; }
+[ -s "$picture" ] && [ "$(head -c 4 "$picture" | tail -c 3)" = PNG ] || { echo "no PNG picture written"; exit 1; }
+echo "picture: $picture"

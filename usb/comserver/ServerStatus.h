@@ -1,0 +1,28 @@
+// The server's own status codes, which travel in the final argument of the
+// interface's methods next to the driver's and the class library's codes.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+constexpr DWORD DRAVIOCOM_NOT_ENUMERATED = 0xE000A001;
+constexpr DWORD DRAVIOCOM_TOO_MANY_INTERFACES = 0xE000A002;
+constexpr DWORD DRAVIOCOM_NO_INTERFACE = 0xE000A003;
+constexpr DWORD DRAVIOCOM_START_THREAD_FAILED = 0xE000A004;
+constexpr DWORD DRAVIOCOM_NO_DATA = 0xE000A005;
+constexpr DWORD DRAVIOCOM_BUFFER_TOO_SMALL = 0xE000A006;
+constexpr DWORD DRAVIOCOM_ALREADY_STARTED = 0xE000A007;
+constexpr DWORD DRAVIOCOM_INVALID_PIPE_TYPE = 0xE000A008;
+constexpr DWORD DRAVIOCOM_NO_WRITE_BUFFER = 0xE000A009;
+constexpr DWORD DRAVIOCOM_BUFFER_TOO_LARGE = 0xE000A00A;
+constexpr DWORD DRAVIOCOM_WRITER_NOT_RUNNING = 0xE000A00B;
+constexpr DWORD DRAVIOCOM_READER_NOT_RUNNING = 0xE000A00C;
+constexpr DWORD DRAVIOCOM_INVALID_ISO_FORMAT = 0xE000A00D;
+constexpr DWORD DRAVIOCOM_STATUS_ARRAY_TOO_SMALL = 0xE000A00E;
+constexpr DWORD DRAVIOCOM_INVALID_ARRAY = 0xE000A00F;
+constexpr DWORD DRAVIOCOM_ALREADY_OPEN = 0xE000A010;
+constexpr DWORD DRAVIOCOM_ALREADY_CALLED = 0xE000A011;
+
+// The text of a server code, or null for any other code.
+const wchar_t *ServerStatusText(DWORD status);
