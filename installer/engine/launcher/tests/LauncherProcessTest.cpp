@@ -418,13 +418,7 @@ TEST_F(Launcher, DebugLogWithoutPathLandsBesideTheStartedProgram)
 TEST_F(Launcher, DebugMarkerInThePayloadSwitchesTheLogOn)
 {
     const std::wstring marked = folder_ + L"\\Marked.exe";
-    ASSERT_TRUE(CopyFileW(setup_.c_str(), marked.c_str(), FALSE));
-    HANDLE file = CreateFileW(marked.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    const char trailer[] = "\nKR-TEST-PAYLOAD:setup.xml;DebugMarker.dat\n";
-    DWORD written = 0;
-    WriteFile(file, trailer, sizeof(trailer) - 1, &written, nullptr);
-    CloseHandle(file);
+    ASSERT_TRUE(CopyFileW((ProgramFolder() + L"TessarelMarked.exe").c_str(), marked.c_str(), FALSE));
 
     EXPECT_EQ(Run(marked, L""), 0u);
     EXPECT_EQ(Recorded(L"trace_on"), L"1");
@@ -432,6 +426,11 @@ TEST_F(Launcher, DebugMarkerInThePayloadSwitchesTheLogOn)
     const std::wstring log = folder_ + L"\\Korvanstilmer.log";
     EXPECT_EQ(Recorded(L"debug_log_path"), log);
     EXPECT_NE(ReadUtf16(log).find(L"suite engine (Unicode) started"), std::wstring::npos);
+
+    // Without the marker the log stays off.
+    DeleteFileW(record_.c_str());
+    EXPECT_EQ(Run(setup_, L""), 0u);
+    EXPECT_EQ(Recorded(L"trace_on"), L"0");
 }
 
 // The engine's side of a proxy: the named event and the pipe server.
