@@ -5,7 +5,10 @@
 #include <string>
 #include <string_view>
 
+#include "BusyState.h"
+#include "FirmwareSpecifics.h"
 #include "Languages.h"
+#include "LinkServices.h"
 #include "Panels.h"
 #include "ProgramTexts.h"
 #include "RegisterImage.h"
@@ -14,6 +17,7 @@
 #include "Timers.h"
 #include "ToolState.h"
 #include "Vantrel_Kelto_uir.h"
+#include "cvi/Toolbox.h"
 
 ProgramTexts g_programTexts;
 
@@ -101,12 +105,24 @@ int RestoreCursorOnMouseMove(int event)
     return 0;
 }
 
+// The sensor link processes events, pauses and shows progress through the run-time.
+void HandRunTimeToSensorLink()
+{
+    SensorLinkServices services;
+    services.processEvents = ProcessSystemEvents;
+    services.delayWithEvents = DelayWithEventProcessing;
+    services.sleep = RunTimeSleep;
+    services.setProgress = SetProgress;
+    SetSensorLinkServices(services);
+}
+
 // Handles of an earlier run are no longer valid.
 void ResetModuleState()
 {
     g_mainPanel = g_menuBar = g_firstPanel = g_aboutPanel = g_calibPanel = g_warnPanel = g_passwordPanel = 0;
     ResetToolState();
     g_link = SensorLinkState{};
+    g_firmware = FirmwareState{};
 }
 
 } // namespace
@@ -130,6 +146,7 @@ int InitializeKelto(int argc, char *argv[], const char *name, const char *versio
     SetCtrlAttribute(g_mainPanel, MAIN_PANEL_PRE_TXT, ATTR_VISIBLE, marker);
     SetCtrlAttribute(g_mainPanel, MAIN_PANEL_PRE_FRAME, ATTR_VISIBLE, marker);
     SetInterfaceTool();
+    HandRunTimeToSensorLink();
     calvista::InitAllDatabuffers();
 
     for (int i = 1; i < argc && argv; ++i) {

@@ -2,13 +2,16 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 
 #include "Panels.h"
+#include "RegisterImage.h"
 #include "Startup.h"
+#include "Timers.h"
 #include "Vantrel_Kelto_uir.h"
 #include "cvi/UserInterface.h"
 
@@ -121,4 +124,50 @@ bool ToolTest::ControlVisible(int panel, int control) const
     int visible = 0;
     GetCtrlAttribute(panel, control, ATTR_VISIBLE, &visible);
     return visible != 0;
+}
+
+MainPanelTest::MainPanelTest()
+{
+    const auto sys = calvista::SysFieldTable();
+    const auto dorvel = calvista::DorvelFieldTable();
+    savedFields_.assign(sys.begin(), sys.end());
+    savedFields_.insert(savedFields_.end(), dorvel.begin(), dorvel.end());
+    Start();
+    SetTimerEnabled(ToolTimer::Init, false);
+    HidePanel(g_firstPanel);
+    DisplayPanel(g_mainPanel);
+}
+
+MainPanelTest::~MainPanelTest()
+{
+    const auto sys = calvista::SysFieldTable();
+    const auto dorvel = calvista::DorvelFieldTable();
+    std::copy_n(savedFields_.begin(), sys.size(), sys.begin());
+    std::copy_n(savedFields_.begin() + static_cast<std::ptrdiff_t>(sys.size()), dorvel.size(), dorvel.begin());
+    calvista::InitAllDatabuffers();
+}
+
+void MainPanelTest::PutText(std::uint16_t address, std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size(); ++i)
+        PutByte(static_cast<std::uint16_t>(address + i), static_cast<unsigned char>(text[i]));
+}
+
+void MainPanelTest::PutByte(std::uint16_t address, std::uint16_t cell)
+{
+    ASSERT_TRUE(calvista::UpdateBuffers(address, 0, cell));
+}
+
+bool MainPanelTest::Dimmed(int panel, int control) const
+{
+    int dimmed = 0;
+    GetCtrlAttribute(panel, control, ATTR_DIMMED, &dimmed);
+    return dimmed != 0;
+}
+
+int MainPanelTest::Value(int panel, int control) const
+{
+    int value = 0;
+    GetCtrlVal(panel, control, &value);
+    return value;
 }

@@ -4,11 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ProgramTexts.h"
+#include "RegisterFields.h"
 #include "cvi/TestDriver.h"
 
 class ToolTest : public ::testing::Test {
@@ -37,4 +40,22 @@ protected:
 private:
     std::filesystem::path previousFolder_;
     std::string previousAppData_;
+};
+
+// The tool as it is once connected: the main panel shows, the first panel and its timer are gone.
+// The field tables and the register image the test changes are put back afterwards.
+class MainPanelTest : public ToolTest {
+protected:
+    MainPanelTest();
+    ~MainPanelTest() override;
+
+    // Writes the characters into consecutive image cells from address on.
+    static void PutText(std::uint16_t address, std::string_view text);
+    static void PutByte(std::uint16_t address, std::uint16_t cell);
+
+    bool Dimmed(int panel, int control) const;
+    int Value(int panel, int control) const;
+
+private:
+    std::vector<calvista::RegField> savedFields_;
 };

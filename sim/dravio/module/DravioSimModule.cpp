@@ -3,9 +3,35 @@
 // test program scripts the same devices through DravioSim_GetController.
 #include <windows.h>
 
+#include <string>
+
 #include "sim/dravio/SimDriver.h"
 
 namespace {
+
+// With VANTREL_SIM_DEMO=1 the demo hardware (dravio_sim_demo.dll beside this module) is plugged
+// into the driver as it comes up, so the first enumeration already finds it.
+void PlugDemoHardwareIfRequested(dravio::sim::ISimController &driver)
+{
+    char flag[8] = {};
+    if (GetEnvironmentVariableA("VANTREL_SIM_DEMO", flag, sizeof(flag)) == 0 || lstrcmpA(flag, "1") != 0)
+        return;
+    HMODULE self = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&PlugDemoHardwareIfRequested), &self);
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(self, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return;
+    std::wstring demo(path, length);
+    demo = demo.substr(0, demo.find_last_of(L"\\/") + 1) + L"dravio_sim_demo.dll";
+    HMODULE module = LoadLibraryW(demo.c_str());
+    if (module == nullptr)
+        return;
+    using Plug = void (*)(dravio::sim::ISimController *);
+    if (auto plug = reinterpret_cast<Plug>(reinterpret_cast<void *>(GetProcAddress(module, "DravioSimDemo_Plug"))))
+        plug(&driver);
+}
 
 dravio::sim::SimDriver &ProcessDriver()
 {
@@ -16,7 +42,9 @@ dravio::sim::SimDriver &ProcessDriver()
         HMODULE self = nullptr;
         GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
                            reinterpret_cast<LPCWSTR>(&ProcessDriver), &self);
-        return new dravio::sim::SimDriver;
+        auto *created = new dravio::sim::SimDriver;
+        PlugDemoHardwareIfRequested(*created);
+        return created;
     }();
     return *driver;
 }

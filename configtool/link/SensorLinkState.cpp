@@ -23,7 +23,7 @@ void SetInterfaceTool()
 
 int CloseInterface(BISS_U32 *handle)
 {
-    if (!handle || *handle == 0) {
+    if (handle == nullptr || *handle == 0) {
         g_link.lastError = 0;
         return 0;
     }
