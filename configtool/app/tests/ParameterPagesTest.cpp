@@ -1,11 +1,8 @@
 // The system settings page after a connected read: what it derives from the chip fields, the
 // interface-variant layouts, the write-enable rule, protocol switching and discarding changes,
 // driven as the operator would, headless and in virtual time.
-#include <array>
 #include <string>
 
-#include "FieldPacking.h"
-#include "Panels.h"
 #include "ParameterPages.h"
 #include "ParameterPagesFixture.h"
 #include "SensorLinkState.h"
