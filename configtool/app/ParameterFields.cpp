@@ -1,10 +1,6 @@
 // The controls of the system and expert pages against the field tables, in both directions.
-#include <set>
-#include <utility>
-
 #include "AmplitudeList.h"
 #include "ChipBlockCrcs.h"
-#include "FieldPacking.h"
 #include "FirmwareSpecifics.h"
 #include "OffsetRounding.h"
 #include "ParameterPageControls.h"
@@ -19,12 +15,10 @@ using calvista::RegField;
 using calvista::SysField;
 
 SysPageSettings ReferenceSysSettings;
-std::uint8_t g_rotaryStartset = 0;
 
 namespace {
 
 constexpr int kSysPageIndex = 0;
-constexpr int kPositionPageIndex = 1;
 constexpr int kExpertPageIndex = 2;
 
 struct SysFieldControl {
@@ -88,10 +82,6 @@ constexpr ChipFieldControl kChipFieldControls[] = {
     {TAB_EXPERT_SELAMPL, DorvelField::DORVEL_SELAMPL},
 };
 
-// Controls (panel handle, control id) whose field holds a value the control could not take. Their
-// fields are not collected until the control's value is meant again.
-std::set<std::pair<int, int>> g_unshownControls;
-
 // A 32-bit field holds an unsigned number; the narrower fields never go negative.
 double ControlValueOf(const RegField &field)
 {
@@ -107,25 +97,9 @@ std::int32_t FieldValueFrom(double value, const RegField &field)
     return static_cast<std::int32_t>(value);
 }
 
-// Sets the control and notes whether it now shows exactly that value.
-void ShowValue(int panel, int control, double value)
-{
-    SetCtrlVal(panel, control, value);
-    double shown = 0.0;
-    if (GetCtrlVal(panel, control, &shown) >= 0 && shown == value)
-        g_unshownControls.erase({panel, control});
-    else
-        g_unshownControls.insert({panel, control});
-}
-
-bool Collectable(int panel, int control)
-{
-    return !g_unshownControls.contains({panel, control});
-}
-
 void CollectInto(RegField &field, int panel, int control)
 {
-    if (Collectable(panel, control))
+    if (HoldsFieldValue(panel, control))
         field.value = FieldValueFrom(CtrlDouble(panel, control), field);
 }
 
@@ -136,73 +110,11 @@ int PageOf(const SysFieldControl &entry)
 
 } // namespace
 
-int SysPage()
-{
-    return GetTabPanel(kSysPageIndex);
-}
-
-int PositionPage()
-{
-    return GetTabPanel(kPositionPageIndex);
-}
-
-int ExpertPage()
-{
-    return GetTabPanel(kExpertPageIndex);
-}
-
-std::int32_t CtrlInt(int panel, int control)
-{
-    std::int32_t value = 0;
-    GetCtrlVal(panel, control, &value);
-    return value;
-}
-
-double CtrlDouble(int panel, int control)
-{
-    double value = 0.0;
-    GetCtrlVal(panel, control, &value);
-    return value;
-}
-
-bool CtrlDimmed(int panel, int control)
-{
-    int dimmed = 0;
-    GetCtrlAttribute(panel, control, ATTR_DIMMED, &dimmed);
-    return dimmed != 0;
-}
-
-void SetCtrlDimmed(int panel, int control, bool dimmed)
-{
-    SetCtrlAttribute(panel, control, ATTR_DIMMED, dimmed ? 1 : 0);
-}
-
-void TakeControlValue(int panel, int control)
-{
-    g_unshownControls.erase({panel, control});
-}
-
-void SetDerivedValue(int panel, int control, double value)
-{
-    SetCtrlVal(panel, control, value);
-    TakeControlValue(panel, control);
-}
-
-void PackSysBlock()
-{
-    calvista::SysRegfieldsToCfgvector();
-}
-
-void PackDorvelBlock()
-{
-    ShowCRCs(calvista::DorvelRegfieldsToCfgvector());
-}
-
 void ResetParameterPages()
 {
     ReferenceSysSettings = SysPageSettings{};
     g_rotaryStartset = 0;
-    g_unshownControls.clear();
+    ForgetUnshownValues();
 }
 
 void CollectSysParameterFields()
@@ -221,7 +133,7 @@ void CollectDorvelParameterFields()
     const int page = ExpertPage();
     for (const ChipFieldControl &entry : kChipFieldControls)
         CollectInto(calvista::DorvelRegField(entry.field), page, entry.control);
-    if (Collectable(page, TAB_EXPERT_RATIO)) {
+    if (HoldsFieldValue(page, TAB_EXPERT_RATIO)) {
         const calvista::RatioFields ratio = calvista::RatioToFields(CtrlInt(page, TAB_EXPERT_RATIO));
         calvista::DorvelRegField(DorvelField::DORVEL_RATIO_0_3).value = ratio.low;
         calvista::DorvelRegField(DorvelField::DORVEL_RATIO_4).value = ratio.high;
@@ -236,11 +148,11 @@ void SetSysParameterFields()
 {
     for (const SysFieldControl &entry : kSysFieldControls) {
         const RegField &field = calvista::SysRegField(entry.field);
-        ShowValue(PageOf(entry), entry.control, ControlValueOf(field));
+        ShowFieldValue(PageOf(entry), entry.control, ControlValueOf(field));
     }
     const int page = SysPage();
     if (g_firmware.frameTypeCapable)
-        ShowValue(page, TAB_SYS_FRAME_TYPE, calvista::SysRegField(SysField::BISS_SSI_FRAME_TYPE).value);
+        ShowFieldValue(page, TAB_SYS_FRAME_TYPE, calvista::SysRegField(SysField::BISS_SSI_FRAME_TYPE).value);
 
     ReferenceSysSettings.ssiLength = CtrlInt(page, TAB_SYS_SSI_LENGTH);
     ReferenceSysSettings.protocol = CtrlInt(page, TAB_SYS_COMM_PROTOCOL);
@@ -256,10 +168,10 @@ void SetDorvelParameterFields()
 {
     const int page = ExpertPage();
     for (const ChipFieldControl &entry : kChipFieldControls)
-        ShowValue(page, entry.control, ControlValueOf(calvista::DorvelRegField(entry.field)));
+        ShowFieldValue(page, entry.control, ControlValueOf(calvista::DorvelRegField(entry.field)));
     const calvista::RatioFields ratio{calvista::DorvelRegField(DorvelField::DORVEL_RATIO_0_3).value,
                                       calvista::DorvelRegField(DorvelField::DORVEL_RATIO_4).value};
-    ShowValue(page, TAB_EXPERT_RATIO, calvista::RatioFromFields(ratio));
+    ShowFieldValue(page, TAB_EXPERT_RATIO, calvista::RatioFromFields(ratio));
     const auto offsetByte = [](DorvelField field) {
         return static_cast<std::uint8_t>(calvista::DorvelRegField(field).value & 0xFF);
     };

@@ -13,6 +13,8 @@
 #include "TypecodeSpecifics.h"
 #include "Vantrel_Kelto_uir.h"
 
+std::uint8_t g_rotaryStartset = 0;
+
 namespace {
 
 // Where the system page puts its controls for each interface variant (the resource's positions).
