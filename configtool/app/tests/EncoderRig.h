@@ -1,0 +1,23 @@
+// A simulated Kelto encoder on slave 0 of a simulated USB adapter, plugged into the simulated
+// driver that ferrolink.dll loads (VANTREL_SIMULATION=1). ferrolink's waits run on the adapter's
+// virtual clock while the rig is plugged; unplugging disconnects the tool first.
+#pragma once
+
+#include <memory>
+
+#include "SimKeltoEncoder.h"
+#include "UsbAdapterRig.h"
+
+class EncoderRig {
+public:
+    explicit EncoderRig(sim::kelto::KeltoModel model);
+    ~EncoderRig();
+    EncoderRig(const EncoderRig &) = delete;
+    EncoderRig &operator=(const EncoderRig &) = delete;
+
+    sim::kelto::SimKeltoEncoder &Encoder() { return *encoder_; }
+
+private:
+    std::unique_ptr<sim::biss::UsbAdapterRig> rig_;
+    std::unique_ptr<sim::kelto::SimKeltoEncoder> encoder_;
+};
