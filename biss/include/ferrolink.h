@@ -202,6 +202,25 @@ BISS_API int BISS_CALL BISS_WriteSlaveRegister(BISS_U32 ulHandle, BISS_U32 ulMod
                                                BISS_U32 ulAddress, BISS_U32 *pulNumberOfBytes,
                                                const BISS_U32 *pulData);
 
+/* SCD frame streaming (USB adapter only): a run of frames at the master's
+ * automatic frame rate, kept by the library. ReadSCDFrames hands out channel
+ * 0's value of each frame and, when given, its frame number and status byte;
+ * GetSCDFrame one kept frame (one element per configured channel);
+ * GetSCDFrameEx one channel over all kept frames (the count must be the kept
+ * one). BiSS commands: the USB adapter takes the command number from bits 0-1
+ * of the first value and the slave selection from the second; the FTDI adapter
+ * takes the selection (below 256) from the first and the command (below 4)
+ * from the second. The older SendBissCommand passes the low 8 bits of each. */
+BISS_API int BISS_CALL BISS_ReadSCDFrames(BISS_U32 ulHandle, BISS_U32 ulNumberOfFrames, BISS_U32 *pulHigh,
+                                          BISS_U32 *pulLow, BISS_U32 *pulFrameNumbers, BISS_U32 *pulFrameStatus);
+BISS_API int BISS_CALL BISS_GetSCDFrame(BISS_U32 ulHandle, BISS_U32 ulFrameIndex, BISS_U32 *pulHigh,
+                                        BISS_U32 *pulLow, BISS_U32 *pulFrameNumber, BISS_U32 *pulFrameStatus);
+BISS_API int BISS_CALL BISS_GetSCDFrameEx(BISS_U32 ulHandle, BISS_U32 ulNumberOfFrames, BISS_U32 ulChannel,
+                                          BISS_U32 *pulHigh, BISS_U32 *pulLow, BISS_U32 *pulFrameNumbers,
+                                          BISS_U32 *pulFrameStatus);
+BISS_API int BISS_CALL BISS_SendCommand(BISS_U32 ulHandle, BISS_U32 ulFirst, BISS_U32 ulSecond);
+BISS_API int BISS_CALL SendBissCommand(BISS_U32 ulHandle, BISS_U32 ulFirst, BISS_U32 ulSecond);
+
 /* Electronic data sheet: an image of 256 bytes (four banks of 64, byte 63 of
  * each its checksum) and 97 parameters as bit fields of it; read from and
  * written to a slave's banks in mode 0. */
@@ -228,6 +247,25 @@ BISS_API int BISS_CALL WriteMasterConfig(BISS_U32 ulHandle, BISS_U32 ulUnused);
 /* Returns the library's own code (not the older set) and records nothing. */
 BISS_API int BISS_CALL ReadMasterConfig(BISS_U32 ulHandle);
 BISS_API int BISS_CALL InitBissComm(BISS_U32 ulHandle);
+/* Slave registers, one byte per element, at most 128; the access mode is frame
+ * parameter 4 of the channel with the slave's number. */
+BISS_API int BISS_CALL ReadSlaveRegister(BISS_U32 ulHandle, BISS_U32 ulUnused, BISS_U32 ulSlave, BISS_U32 ulAddress,
+                                         BISS_U32 *pulNumberOfBytes, unsigned char *pucData);
+BISS_API int BISS_CALL WriteSlaveRegister(BISS_U32 ulHandle, BISS_U32 ulUnused, BISS_U32 ulSlave, BISS_U32 ulAddress,
+                                          BISS_U32 *pulNumberOfBytes, const unsigned char *pucData,
+                                          BISS_U32 ulUnused2);
+/* Single-cycle data of every configured channel, without control access. */
+BISS_API int BISS_CALL ReadSens(BISS_U32 ulHandle, BISS_U32 *pulHigh, BISS_U32 *pulLow);
+
+/* Slave auto-detection: each slave's identification is read over the control
+ * channel and looked up in an identifier ("*idbiss*.xml") or profile
+ * ("*profile*.xml") file, which configures the data channels, the last slave
+ * on the line in channel 0; an empty file name configures channel 0 from the
+ * first slave's EDS. pulChannelCount receives the number of configured
+ * channels. With ulWriteMaster non-zero the master parameters are written
+ * afterwards, whatever the detection gave. */
+BISS_API int BISS_CALL BISS_AutoDetection(BISS_U32 ulHandle, const char *pcFileName, BISS_U32 *pulChannelCount,
+                                          BISS_U32 ulWriteMaster);
 
 #ifdef __cplusplus
 }

@@ -180,6 +180,18 @@ public:
     int LoadDllConfig(const char *fileName);
     // ---- end of channel descriptions ----
 
+    // ---- Slave auto-detection ----
+    // Configures the channels for the slaves on the line: from an identifier or
+    // profile file, or, for an empty name, channel 0 from the first slave's EDS.
+    // configuredChannels receives the number of channels configured.
+    int AutoDetection(const char *fileName, BISS_U32 *configuredChannels);
+    // The detected description of channels 0..count-1 becomes the user
+    // description, the last detected channel first.
+    void AdoptDetectedChannels(uint32_t count);
+    // The detection's walk along the control channel.
+    friend class SlaveDetection;
+    // ---- end of slave auto-detection ----
+
     // ---- Frame cycle, control channel, slave registers and the EDS ----
     // One frame on every configured channel, started with the given instruction;
     // the arrays take one entry per channel slot. delivered tells the caller that
@@ -257,6 +269,27 @@ public:
     int ReadEdsParams(uint32_t slave);
     int WriteEdsParams(uint32_t slave);
     // ---- end of frame cycle, control channel, slave registers and the EDS ----
+
+    // ---- SCD frame streaming and BiSS commands ----
+    // A run of frames streamed by the USB adapter and kept here; the caller's
+    // arrays take channel 0's value, and (when given) the frame number and
+    // status byte, of each frame.
+    int ReadScdFrames(uint32_t frameCount, BISS_U32 high[], BISS_U32 low[], BISS_U32 frameNumbers[],
+                      BISS_U32 frameStatus[]);
+    // One kept frame, one element per configured channel.
+    int GetScdFrame(uint32_t frame, BISS_U32 high[], BISS_U32 low[], BISS_U32 *frameNumber,
+                    BISS_U32 *frameStatus) const;
+    // One channel over all kept frames; frameCount must be the kept count.
+    int GetScdFrameEx(uint32_t frameCount, uint32_t channel, BISS_U32 high[], BISS_U32 low[],
+                      BISS_U32 frameNumbers[], BISS_U32 frameStatus[]) const;
+    // A command on the control channel. The USB adapter reads command number
+    // and selection from (first, second), the FTDI adapter from (second, first).
+    int SendCommand(uint32_t first, uint32_t second);
+    int SendCommandAssisted(uint32_t command, uint32_t selection);
+    int SendCommandFrame(uint32_t selection, uint32_t command);
+    // One frame with the given instruction, waited for through master registers.
+    int SendInstructionFrame(uint8_t instruction);
+    // ---- end of SCD frame streaming and BiSS commands ----
 
     // The line readers of the XML files stop here.
     static bool IsAtLastLine(wxTextFile &file);

@@ -1,4 +1,7 @@
 // The older exported names: each wraps BISS_ exports and answers in the older code set.
+#include <algorithm>
+#include <vector>
+
 #include "BissParams.h"
 #include "ExportFrame.h"
 #include "LegacyCodes.h"
@@ -153,6 +156,71 @@ int BISS_CALL ReadMasterConfig(BISS_U32 ulHandle)
 int BISS_CALL InitBissComm(BISS_U32 ulHandle)
 {
     return Legacy(BISS_InitBissComm(ulHandle));
+}
+
+} // extern "C"
+
+namespace {
+
+// No access moves more than the 128 registers a slave has; a larger count is
+// refused before the element copy is made.
+constexpr BISS_U32 kMaxSlaveBytes = 128;
+constexpr BISS_U32 kAccessModeParam = 4;
+
+// The access mode a slave's registers are reached in (0 when it cannot be read).
+BISS_U32 SlaveAccessMode(BISS_U32 handle, BISS_U32 slave)
+{
+    BISS_U32 mode = 0;
+    BISS_GetFrameParam(handle, slave, kAccessModeParam, &mode);
+    return mode;
+}
+
+} // namespace
+
+extern "C" {
+
+int BISS_CALL ReadSlaveRegister(BISS_U32 ulHandle, BISS_U32, BISS_U32 ulSlave, BISS_U32 ulAddress,
+                                BISS_U32 *pulNumberOfBytes, unsigned char *pucData)
+{
+    BissMasterClass *master = OpenMaster(ulHandle);
+    if (master == nullptr)
+        return Legacy(eBISS_INVALID_HANDLE);
+    if (pulNumberOfBytes == nullptr || pucData == nullptr)
+        return Legacy(BISS_ReadSlaveRegister(ulHandle, 0, ulSlave, ulAddress, pulNumberOfBytes, nullptr));
+    if (*pulNumberOfBytes > kMaxSlaveBytes)
+        return Legacy(static_cast<int>(master->RecordError(eBISS_REGCNT_EXCEEDED)));
+    const BISS_U32 mode = SlaveAccessMode(ulHandle, ulSlave);
+    // One element at least, so a count of 0 reaches the export's own check.
+    std::vector<BISS_U32> values(std::max<BISS_U32>(*pulNumberOfBytes, 1));
+    const int result = BISS_ReadSlaveRegister(ulHandle, mode, ulSlave, ulAddress, pulNumberOfBytes, values.data());
+    const BISS_U32 transferred = std::min<BISS_U32>(*pulNumberOfBytes, static_cast<BISS_U32>(values.size()));
+    for (BISS_U32 i = 0; i < transferred; ++i)
+        pucData[i] = static_cast<unsigned char>(values[i] & 0xFF);
+    return Legacy(result);
+}
+
+int BISS_CALL WriteSlaveRegister(BISS_U32 ulHandle, BISS_U32, BISS_U32 ulSlave, BISS_U32 ulAddress,
+                                 BISS_U32 *pulNumberOfBytes, const unsigned char *pucData, BISS_U32)
+{
+    BissMasterClass *master = OpenMaster(ulHandle);
+    if (master == nullptr)
+        return Legacy(eBISS_INVALID_HANDLE);
+    if (pulNumberOfBytes == nullptr || pucData == nullptr)
+        return Legacy(BISS_WriteSlaveRegister(ulHandle, 0, ulSlave, ulAddress, pulNumberOfBytes, nullptr));
+    if (*pulNumberOfBytes > kMaxSlaveBytes)
+        return Legacy(static_cast<int>(master->RecordError(eBISS_REGCNT_EXCEEDED)));
+    const BISS_U32 mode = SlaveAccessMode(ulHandle, ulSlave);
+    std::vector<BISS_U32> values(std::max<BISS_U32>(*pulNumberOfBytes, 1));
+    for (BISS_U32 i = 0; i < *pulNumberOfBytes; ++i)
+        values[i] = pucData[i];
+    return Legacy(BISS_WriteSlaveRegister(ulHandle, mode, ulSlave, ulAddress, pulNumberOfBytes, values.data()));
+}
+
+int BISS_CALL ReadSens(BISS_U32 ulHandle, BISS_U32 *pulHigh, BISS_U32 *pulLow)
+{
+    BISS_U32 crcOk = 0;
+    BISS_U32 controlDone = 0;
+    return Legacy(BISS_ReadSCD(ulHandle, pulHigh, pulLow, &crcOk, 0, &controlDone));
 }
 
 } // extern "C"

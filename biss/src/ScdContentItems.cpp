@@ -74,7 +74,13 @@ int BissMasterClass::GetScdFrameContent(uint32_t frameCount, uint32_t channel, u
     const std::vector<ScdContentClass> &items = contents_[channel];
     const size_t count = std::min<size_t>(ContentCount(channel, BissParamClass::kUserTable), items.size());
     if (item >= count)
-        return eBISS_NO_ERROR;
+        return eBISS_INVALID_PARAMETER;
+    // A stored value has 64 bits: a description wider than that cannot be split.
+    uint64_t width = 0;
+    for (size_t j = 0; j < count; ++j)
+        width += items[j].bitLength;
+    if (width > 64)
+        return eBISS_INVALID_PARAMETER;
 
     int64_t top = -1;
     for (size_t j = item; j < count; ++j)

@@ -87,4 +87,34 @@ TEST_F(LegacyExportTest, WrappersTranslateTheirCodes)
     EXPECT_EQ(0, BISS(GetBissInterface)(handle_, &value));
 }
 
+TEST_F(LegacyExportTest, SlaveRegisterWrappersRefuseBadCountsAndArraysWithCodes)
+{
+    unsigned char bytes[4] = {1, 2, 3, 4};
+    BISS_U32 count = 1;
+    EXPECT_EQ(1, BISS(ReadSlaveRegister)(0, 0, 0, 0, &count, bytes));
+    EXPECT_EQ(1, BISS(WriteSlaveRegister)(257, 0, 0, 0, &count, bytes, 0));
+    EXPECT_EQ(1, BISS(ReadSens)(0, nullptr, nullptr));
+
+    // A count no access can move is refused before anything is made for it.
+    count = 0xFFFFFFFF;
+    EXPECT_EQ(12, BISS(ReadSlaveRegister)(handle_, 0, 0, 0, &count, bytes));
+    EXPECT_EQ(16u, LastCode());
+    count = 129;
+    EXPECT_EQ(12, BISS(WriteSlaveRegister)(handle_, 0, 0, 0, &count, bytes, 0));
+    EXPECT_EQ(16u, LastCode());
+    count = 0;
+    EXPECT_EQ(12, BISS(ReadSlaveRegister)(handle_, 0, 0, 0, &count, bytes)) << "the export's own refusal of 0";
+
+    count = 1;
+    EXPECT_EQ(7, BISS(ReadSlaveRegister)(handle_, 0, 0, 0, &count, nullptr));
+    EXPECT_EQ(7, BISS(WriteSlaveRegister)(handle_, 0, 0, 0, nullptr, bytes, 0));
+    EXPECT_EQ(5u, LastCode());
+    count = 1;
+    EXPECT_EQ(2, BISS(ReadSlaveRegister)(handle_, 0, 0, 0, &count, bytes)) << "no interface: 4 becomes 2";
+    EXPECT_EQ(1, bytes[0]) << "nothing arrived";
+    BISS_U32 high[8] = {}, low[8] = {};
+    EXPECT_EQ(7, BISS(ReadSens)(handle_, nullptr, low));
+    EXPECT_NE(0, BISS(ReadSens)(handle_, high, low));
+}
+
 } // namespace

@@ -84,11 +84,17 @@ TEST(ScdContentSplit, StoredFramesGiveOneValuePerFrame)
     ASSERT_EQ(0, master.GetScdFrameContent(3, 4, 2, values));
     EXPECT_EQ((std::vector<BISS_U32>{0x56, 0xEF, 0xFF}), std::vector<BISS_U32>(values, values + 3));
 
-    // The count must be the stored one; an item past the list leaves the values alone.
+    // The count must be the stored one; an item past the list is refused and leaves the values alone.
     EXPECT_EQ(eBISS_INVALID_PARAMETER, master.GetScdFrameContent(2, 4, 0, values));
     EXPECT_EQ(eBISS_INVALID_PARAMETER, master.GetScdFrameContent(4, 4, 0, values));
     BISS_U32 untouched[3] = {7, 7, 7};
-    EXPECT_EQ(0, master.GetScdFrameContent(3, 4, 3, untouched));
+    EXPECT_EQ(eBISS_INVALID_PARAMETER, master.GetScdFrameContent(3, 4, 3, untouched));
+    EXPECT_EQ(7u, untouched[0]);
+    // Items wider than a stored value together cannot be split.
+    Describe(master, 5, {40, 25});
+    EXPECT_EQ(eBISS_INVALID_PARAMETER, master.GetScdFrameContent(3, 5, 1, untouched));
+    Describe(master, 6, {0xFFFFFFFF, 0xFFFFFFFF, 4});
+    EXPECT_EQ(eBISS_INVALID_PARAMETER, master.GetScdFrameContent(3, 6, 2, untouched));
     EXPECT_EQ(7u, untouched[0]);
     EXPECT_EQ(eBISS_INVALID_PARAMETER, master.GetScdFrameContent(3, 4, 0x10000, untouched));
     EXPECT_EQ(eBISS_INVALID_PARAMETER, master.GetScdFrameContent(3, 8, 0, untouched));

@@ -4,24 +4,12 @@
 
 #include <cstdio>
 
+#include "ProcessTimes.h"
 #include "SimulatedAdapter.h"
 
 namespace {
 
-double Seconds(const FILETIME &time)
-{
-    ULARGE_INTEGER value;
-    value.LowPart = time.dwLowDateTime;
-    value.HighPart = time.dwHighDateTime;
-    return value.QuadPart / 1e7;
-}
-
-double ProcessCpuSeconds()
-{
-    FILETIME created, exited, kernel, user;
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    return Seconds(kernel) + Seconds(user);
-}
+using ferrolink_test::ProcessCpuSeconds;
 
 using ferrolink_test::SimulatedAdapterTest;
 

@@ -61,6 +61,11 @@ TEST_F(LinkRigTest, AFullSpeedAdapterConnects)
     Plug({"KELTO-FS01", false});
     EXPECT_EQ(0, ConnectInterface(&g_link.handle, g_link.interfaceType, g_link.scdClockDivider));
     EXPECT_EQ(0, g_link.lastError);
+    BISS_U32 recorded = 0;
+    BISS_U32 level = 0;
+    char text[BISS_ERROR_TEXT_SIZE] = {};
+    EXPECT_EQ(0, BISS_GetLastError(g_link.handle, &recorded, &level, text));
+    EXPECT_EQ(BISS_U32{eBISS_USB_NOT_HIGH_SPEED}, recorded) << "what the selection answered";
     EXPECT_EQ(0, ConfigInterface());
     EXPECT_EQ(1, g_link.connected);
     EXPECT_EQ(0, OperateSlaveRegByAddress(196, 0, 2));
