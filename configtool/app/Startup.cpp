@@ -10,6 +10,7 @@
 #include "Languages.h"
 #include "LinkServices.h"
 #include "Panels.h"
+#include "ParameterPages.h"
 #include "ProgramTexts.h"
 #include "RegisterImage.h"
 #include "SensorLinkState.h"
@@ -123,6 +124,7 @@ void ResetModuleState()
     ResetToolState();
     g_link = SensorLinkState{};
     g_firmware = FirmwareState{};
+    ResetParameterPages();
 }
 
 } // namespace
