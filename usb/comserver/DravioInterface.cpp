@@ -87,6 +87,17 @@ void Put(LONG *out, DWORD status)
     *out = static_cast<LONG>(status);
 }
 
+// A method whose only result is its request's status, handed out in the final argument.
+template <class Request>
+HRESULT ReportStatus(LONG *status, Request request)
+{
+    if (!status) {
+        return E_POINTER;
+    }
+    Put(status, request());
+    return S_OK;
+}
+
 } // namespace
 
 CDravioInterface::CDravioInterface()
@@ -550,22 +561,18 @@ STDMETHODIMP CDravioInterface::ClassOrVendorOutRequest(SAFEARRAY **data, LONG fl
 
 STDMETHODIMP CDravioInterface::SetFeature(LONG recipient, LONG featureSelector, LONG index, LONG *status)
 {
-    if (!status) {
-        return E_POINTER;
-    }
-    Put(status, worker_->SetFeature(static_cast<ULONG>(recipient), static_cast<USHORT>(featureSelector),
-                                    static_cast<USHORT>(index)));
-    return S_OK;
+    return ReportStatus(status, [&] {
+        return worker_->SetFeature(static_cast<ULONG>(recipient), static_cast<USHORT>(featureSelector),
+                                   static_cast<USHORT>(index));
+    });
 }
 
 STDMETHODIMP CDravioInterface::ClearFeature(LONG recipient, LONG featureSelector, LONG index, LONG *status)
 {
-    if (!status) {
-        return E_POINTER;
-    }
-    Put(status, worker_->ClearFeature(static_cast<ULONG>(recipient), static_cast<USHORT>(featureSelector),
-                                      static_cast<USHORT>(index)));
-    return S_OK;
+    return ReportStatus(status, [&] {
+        return worker_->ClearFeature(static_cast<ULONG>(recipient), static_cast<USHORT>(featureSelector),
+                                     static_cast<USHORT>(index));
+    });
 }
 
 STDMETHODIMP CDravioInterface::GetDevicePowerState(LONG *powerState, LONG *status)
@@ -585,29 +592,17 @@ STDMETHODIMP CDravioInterface::GetDevicePowerState(LONG *powerState, LONG *statu
 
 STDMETHODIMP CDravioInterface::SetDevicePowerState(LONG powerState, LONG *status)
 {
-    if (!status) {
-        return E_POINTER;
-    }
-    Put(status, worker_->SetDevicePowerState(static_cast<ULONG>(powerState)));
-    return S_OK;
+    return ReportStatus(status, [&] { return worker_->SetDevicePowerState(static_cast<ULONG>(powerState)); });
 }
 
 STDMETHODIMP CDravioInterface::ResetDevice(LONG *status)
 {
-    if (!status) {
-        return E_POINTER;
-    }
-    Put(status, worker_->ResetDevice());
-    return S_OK;
+    return ReportStatus(status, [&] { return worker_->ResetDevice(); });
 }
 
 STDMETHODIMP CDravioInterface::CyclePort(LONG *status)
 {
-    if (!status) {
-        return E_POINTER;
-    }
-    Put(status, worker_->CyclePort());
-    return S_OK;
+    return ReportStatus(status, [&] { return worker_->CyclePort(); });
 }
 
 STDMETHODIMP CDravioInterface::GetStatus(LONG *statusWord, LONG recipient, LONG index, LONG *status)
@@ -882,20 +877,12 @@ STDMETHODIMP CDravioInterface::StopWriting()
 
 STDMETHODIMP CDravioInterface::ResetPipe(LONG *status)
 {
-    if (!status) {
-        return E_POINTER;
-    }
-    Put(status, worker_->ResetPipe());
-    return S_OK;
+    return ReportStatus(status, [&] { return worker_->ResetPipe(); });
 }
 
 STDMETHODIMP CDravioInterface::AbortPipe(LONG *status)
 {
-    if (!status) {
-        return E_POINTER;
-    }
-    Put(status, worker_->AbortPipe());
-    return S_OK;
+    return ReportStatus(status, [&] { return worker_->AbortPipe(); });
 }
 
 STDMETHODIMP CDravioInterface::GetPipeFlag(LONG *value)
@@ -1014,11 +1001,7 @@ STDMETHODIMP CDravioInterface::IsHighSpeed(LONG *value)
 
 STDMETHODIMP CDravioInterface::SetupPipeStatistics(LONG averagingInterval, LONG *status)
 {
-    if (!status) {
-        return E_POINTER;
-    }
-    Put(status, worker_->SetupPipeStatistics(static_cast<ULONG>(averagingInterval)));
-    return S_OK;
+    return ReportStatus(status, [&] { return worker_->SetupPipeStatistics(static_cast<ULONG>(averagingInterval)); });
 }
 
 STDMETHODIMP CDravioInterface::QueryPipeStatistics(LONG *value1, LONG *value2, LONG *value3, LONG *value4,
@@ -1044,20 +1027,12 @@ STDMETHODIMP CDravioInterface::QueryPipeStatistics(LONG *value1, LONG *value2, L
 
 STDMETHODIMP CDravioInterface::Control832(LONG *status)
 {
-    if (!status) {
-        return E_POINTER;
-    }
-    Put(status, worker_->Control832());
-    return S_OK;
+    return ReportStatus(status, [&] { return worker_->Control832(); });
 }
 
 STDMETHODIMP CDravioInterface::Control833(LONG *status)
 {
-    if (!status) {
-        return E_POINTER;
-    }
-    Put(status, worker_->Control833());
-    return S_OK;
+    return ReportStatus(status, [&] { return worker_->Control833(); });
 }
 
 STDMETHODIMP CDravioInterface::GetDeviceInfoWord1(LONG *value)
