@@ -2,61 +2,25 @@
 
 #include <memory>
 
+#include "kr/handle_holder.h"
+#include "kr/holders.h"
 #include "kr/system_info.h"
 
 namespace kr {
 
-namespace {
-
-class token_holder {
-public:
-    ~token_holder()
-    {
-        if (token_)
-            CloseHandle(token_);
-    }
-    HANDLE* address() noexcept { return &token_; }
-    HANDLE get() const noexcept { return token_; }
-
-private:
-    HANDLE token_ = nullptr;
-};
-
-class sid_holder {
-public:
-    explicit sid_holder(DWORD rid)
-    {
-        SID_IDENTIFIER_AUTHORITY authority = SECURITY_NT_AUTHORITY;
-        if (!AllocateAndInitializeSid(&authority, 2, SECURITY_BUILTIN_DOMAIN_RID, rid, 0, 0, 0, 0, 0, 0, &sid_))
-            sid_ = nullptr;
-    }
-    ~sid_holder()
-    {
-        if (sid_)
-            FreeSid(sid_);
-    }
-    sid_holder(const sid_holder&) = delete;
-    sid_holder& operator=(const sid_holder&) = delete;
-    PSID get() const noexcept { return sid_; }
-
-private:
-    PSID sid_ = nullptr;
-};
-
-} // namespace
-
 bool token_has_group(token_group group, bool check_deny_only)
 {
-    token_holder token;
-    if (!OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, token.address())) {
+    HANDLE opened = nullptr;
+    if (!OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &opened)) {
         const DWORD error = GetLastError();
         if (error == ERROR_CALL_NOT_IMPLEMENTED)
             return true;
         if (error != ERROR_NO_TOKEN)
             return false;
-        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.address()))
+        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &opened))
             return GetLastError() == ERROR_CALL_NOT_IMPLEMENTED;
     }
+    const handle_holder token(opened);
 
     DWORD size = 0;
     if (GetTokenInformation(token.get(), TokenGroups, nullptr, 0, &size) ||
@@ -66,7 +30,7 @@ bool token_has_group(token_group group, bool check_deny_only)
     if (!GetTokenInformation(token.get(), TokenGroups, buffer.get(), size, &size))
         return false;
 
-    const sid_holder wanted(group == token_group::administrators ? DOMAIN_ALIAS_RID_ADMINS
+    const builtin_sid_holder wanted(group == token_group::administrators ? DOMAIN_ALIAS_RID_ADMINS
                                                                  : DOMAIN_ALIAS_RID_POWER_USERS);
     if (!wanted.get())
         return false;

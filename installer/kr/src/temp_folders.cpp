@@ -12,15 +12,6 @@ namespace {
 constexpr DWORD kReadAndExecute = 0x1200A9;
 constexpr DWORD kFullAccess = 0x1F01FF;
 
-PSID builtin_group(DWORD rid)
-{
-    SID_IDENTIFIER_AUTHORITY authority = SECURITY_NT_AUTHORITY;
-    PSID sid = nullptr;
-    if (!AllocateAndInitializeSid(&authority, 2, SECURITY_BUILTIN_DOMAIN_RID, rid, 0, 0, 0, 0, 0, 0, &sid))
-        return nullptr;
-    return sid;
-}
-
 EXPLICIT_ACCESSW grant(PSID sid, DWORD rights, TRUSTEE_TYPE type)
 {
     EXPLICIT_ACCESSW access = {};
@@ -36,39 +27,26 @@ EXPLICIT_ACCESSW grant(PSID sid, DWORD rights, TRUSTEE_TYPE type)
 } // namespace
 
 private_folder_security::private_folder_security()
+    : administrators_(DOMAIN_ALIAS_RID_ADMINS), users_(DOMAIN_ALIAS_RID_USERS)
 {
-    administrators_ = builtin_group(DOMAIN_ALIAS_RID_ADMINS);
-    users_ = builtin_group(DOMAIN_ALIAS_RID_USERS);
-    if (!administrators_ || !users_)
+    if (!administrators_.get() || !users_.get())
         return;
     EXPLICIT_ACCESSW entries[2] = {
-        grant(users_, kReadAndExecute, TRUSTEE_IS_WELL_KNOWN_GROUP),
-        grant(administrators_, kFullAccess, TRUSTEE_IS_GROUP),
+        grant(users_.get(), kReadAndExecute, TRUSTEE_IS_WELL_KNOWN_GROUP),
+        grant(administrators_.get(), kFullAccess, TRUSTEE_IS_GROUP),
     };
-    if (SetEntriesInAclW(2, entries, nullptr, &access_list_) != ERROR_SUCCESS) {
-        access_list_ = nullptr;
+    PACL list = nullptr;
+    if (SetEntriesInAclW(2, entries, nullptr, &list) != ERROR_SUCCESS)
         return;
-    }
-    descriptor_ = LocalAlloc(LPTR, SECURITY_DESCRIPTOR_MIN_LENGTH);
-    if (!descriptor_ || !InitializeSecurityDescriptor(descriptor_, SECURITY_DESCRIPTOR_REVISION) ||
-        !SetSecurityDescriptorDacl(descriptor_, TRUE, access_list_, FALSE))
+    access_list_.reset(list);
+    descriptor_.reset(LocalAlloc(LPTR, SECURITY_DESCRIPTOR_MIN_LENGTH));
+    if (!descriptor_.get() || !InitializeSecurityDescriptor(descriptor_.get(), SECURITY_DESCRIPTOR_REVISION) ||
+        !SetSecurityDescriptorDacl(descriptor_.get(), TRUE, list, FALSE))
         return;
     attributes_.nLength = sizeof(attributes_);
-    attributes_.lpSecurityDescriptor = descriptor_;
+    attributes_.lpSecurityDescriptor = descriptor_.get();
     attributes_.bInheritHandle = FALSE;
     valid_ = true;
-}
-
-private_folder_security::~private_folder_security()
-{
-    if (descriptor_)
-        LocalFree(descriptor_);
-    if (access_list_)
-        LocalFree(access_list_);
-    if (users_)
-        FreeSid(users_);
-    if (administrators_)
-        FreeSid(administrators_);
 }
 
 _stringx create_private_temp_folder()

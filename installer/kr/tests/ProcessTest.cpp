@@ -135,7 +135,7 @@ TEST(ProcessTree, GrandchildIsWaitedForOnlyWithTheDescendantFlag)
     TestFolder folder;
     const std::wstring skipped = folder / L"PSTORES.EXE";
     ASSERT_TRUE(CopyFileW(Helper().c_str(), skipped.c_str(), FALSE));
-    const std::wstring tree = L"spawn 700 \"" + skipped + L"\" spawn 2500 \"" + Helper() + L"\" sleep 1500";
+    const std::wstring tree = L"spawn 1500 \"" + skipped + L"\" spawn 4000 \"" + Helper() + L"\" sleep 2500";
 
     ASSERT_EQ(kr::launch_process(Request(tree, kr::wait_for_children)), kr::launch_started);
     DWORD middle = IdOfProgram(L"PSTORES.EXE");

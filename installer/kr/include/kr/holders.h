@@ -78,6 +78,55 @@ private:
     HMODULE module_ = nullptr;
 };
 
+// Frees a LocalAlloc block at the end.
+class local_memory_holder {
+public:
+    local_memory_holder() noexcept = default;
+    explicit local_memory_holder(HLOCAL block) noexcept : block_(block) {}
+    ~local_memory_holder()
+    {
+        if (block_)
+            LocalFree(block_);
+    }
+    local_memory_holder(const local_memory_holder&) = delete;
+    local_memory_holder& operator=(const local_memory_holder&) = delete;
+
+    HLOCAL get() const noexcept { return block_; }
+    void reset(HLOCAL block = nullptr) noexcept
+    {
+        if (block_ && block_ != block)
+            LocalFree(block_);
+        block_ = block;
+    }
+
+private:
+    HLOCAL block_ = nullptr;
+};
+
+// A well-known SID of the built-in domain (such as Administrators), freed at the end.
+class builtin_sid_holder {
+public:
+    explicit builtin_sid_holder(DWORD alias_rid) noexcept
+    {
+        SID_IDENTIFIER_AUTHORITY authority = SECURITY_NT_AUTHORITY;
+        if (!AllocateAndInitializeSid(&authority, 2, SECURITY_BUILTIN_DOMAIN_RID, alias_rid, 0, 0, 0, 0, 0, 0,
+                                      &sid_))
+            sid_ = nullptr;
+    }
+    ~builtin_sid_holder()
+    {
+        if (sid_)
+            FreeSid(sid_);
+    }
+    builtin_sid_holder(const builtin_sid_holder&) = delete;
+    builtin_sid_holder& operator=(const builtin_sid_holder&) = delete;
+
+    PSID get() const noexcept { return sid_; }
+
+private:
+    PSID sid_ = nullptr;
+};
+
 // A heap block of count elements, deleted at the end.
 template <class T>
 class heap_buffer {

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <aclapi.h>
 
+#include "kr/holders.h"
 #include "kr/stringx.h"
 
 namespace kr {
@@ -15,19 +16,18 @@ namespace kr {
 class private_folder_security {
 public:
     private_folder_security();
-    ~private_folder_security();
     private_folder_security(const private_folder_security&) = delete;
     private_folder_security& operator=(const private_folder_security&) = delete;
 
     bool valid() const noexcept { return valid_; }
     SECURITY_ATTRIBUTES* attributes() noexcept { return valid_ ? &attributes_ : nullptr; }
-    PACL access_list() const noexcept { return access_list_; }
+    PACL access_list() const noexcept { return static_cast<PACL>(access_list_.get()); }
 
 private:
-    PSID administrators_ = nullptr;
-    PSID users_ = nullptr;
-    PACL access_list_ = nullptr;
-    PSECURITY_DESCRIPTOR descriptor_ = nullptr;
+    builtin_sid_holder administrators_;
+    builtin_sid_holder users_;
+    local_memory_holder access_list_;
+    local_memory_holder descriptor_;
     SECURITY_ATTRIBUTES attributes_ = {};
     bool valid_ = false;
 };
