@@ -15,7 +15,8 @@ fi
 # Windows need Wine's X11 driver: a prefix of its own beside the tests' headless one.
 export WINEPREFIX=$top/build/i686/wineprefix-x11
 export WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= LANG=C.UTF-8 LC_ALL=C.UTF-8 TZ=UTC
-export VANTREL_SIMULATION=1
+# The simulated driver, holding the demo adapter with its encoder.
+export VANTREL_SIMULATION=1 VANTREL_SIM_DEMO=1
 on_display() {
   if [ -n "${DISPLAY:-}" ]; then
     "$@"

@@ -10,6 +10,16 @@
 namespace ferrolink {
 namespace {
 
+// The bits the first count items describe together.
+uint64_t SplitWidth(const std::vector<ScdContentClass> &items, size_t count)
+{
+    uint64_t width = 0;
+    for (size_t j = 0; j < count; ++j)
+        width += items[j].bitLength;
+    return width;
+}
+
+
 constexpr uint32_t kLastItem = BissMasterClass::kMaxContentItems - 1;
 
 // The count bits whose highest bit is top, as one element; bits outside 0..63 read 0.
@@ -51,11 +61,13 @@ int BissMasterClass::GetScdContent(uint32_t channel, BISS_U32 *values) const
         return eBISS_INVALID_PARAMETER;
     const std::vector<ScdContentClass> &items = contents_[channel];
     const size_t count = std::min<size_t>(ContentCount(channel, BissParamClass::kUserTable), items.size());
+    // A value has 64 bits: a description wider than that cannot be split.
+    const uint64_t width = SplitWidth(items, count);
+    if (width > 64)
+        return eBISS_INVALID_PARAMETER;
 
     // Item 0 holds the top bits of the split width, the last item the lowest.
-    int64_t top = -1;
-    for (size_t j = 0; j < count; ++j)
-        top += items[j].bitLength;
+    int64_t top = static_cast<int64_t>(width) - 1;
     for (size_t j = 0; j < count; ++j) {
         const ScdContentClass &item = items[j];
         values[j] = item.skip != 0 ? 0 : FieldValue(scdValues_[channel], top, item.bitLength);
@@ -75,11 +87,7 @@ int BissMasterClass::GetScdFrameContent(uint32_t frameCount, uint32_t channel, u
     const size_t count = std::min<size_t>(ContentCount(channel, BissParamClass::kUserTable), items.size());
     if (item >= count)
         return eBISS_INVALID_PARAMETER;
-    // A stored value has 64 bits: a description wider than that cannot be split.
-    uint64_t width = 0;
-    for (size_t j = 0; j < count; ++j)
-        width += items[j].bitLength;
-    if (width > 64)
+    if (SplitWidth(items, count) > 64)
         return eBISS_INVALID_PARAMETER;
 
     int64_t top = -1;

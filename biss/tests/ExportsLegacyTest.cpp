@@ -75,6 +75,9 @@ TEST_F(LegacyExportTest, WrappersTranslateTheirCodes)
     EXPECT_EQ(2, BISS(WriteMaster)(handle_, 0xF4, 0x80, 0xFFFFFFFF));
     EXPECT_EQ(2, BISS(WriteMaster)(handle_, 0xF4, 0x80, 0x0F));
     EXPECT_EQ(2, BISS(InitBissComm)(handle_));
+    EXPECT_EQ(BISS(BISS_SendCommand)(handle_, 0x02, 0x00) == eBISS_NO_INTERFACE ? 2 : 12,
+              BISS(SendBissCommand)(handle_, 0x102, 0x100))
+        << "the older name passes the low bytes and translates the code";
     EXPECT_EQ(eBISS_NO_INTERFACE, BISS(ReadMasterConfig)(handle_)) << "the library's own code";
     EXPECT_EQ(1, BISS(ReadMasterConfig)(0));
     unsigned char id = 9, revision = 9;

@@ -256,6 +256,37 @@ TEST_F(StreamTest, TwoChannelsAreKeptApartAndSplitIntoContentItems)
     EXPECT_EQ(7u, untouched[0]);
 }
 
+TEST_F(StreamTest, ItemsOf16And1And7BitsSplitA24BitValueInTheLastCycleAndInEveryKeptFrame)
+{
+    PlugSlave({{24, 0, 0x43, 0}});
+    ConfigureChannel(0, 30, 0x43);
+    WriteMaster();
+    const BISS_U32 widths[] = {16, 1, 7};
+    for (BISS_U32 item = 0; item < 3; ++item) {
+        const BissScdContentParams params{0, widths[item], 0, 0};
+        ASSERT_EQ(0, BISS(BISS_SetScdContentParams)(handle_, 0, item, &params));
+    }
+    BISS_U32 high[8] = {}, low[8] = {}, mask = 0;
+    ASSERT_EQ(0, BISS(BISS_ReadSCD)(handle_, high, low, &mask, 0, nullptr));
+    BISS_U32 items[3] = {};
+    ASSERT_EQ(0, BISS(BISS_GetScdContent)(handle_, 0, items));
+    EXPECT_EQ(low[0] >> 8, items[0]);
+    EXPECT_EQ((low[0] >> 7) & 1, items[1]);
+    EXPECT_EQ(low[0] & 0x7F, items[2]);
+
+    const StreamRun run = Stream(25);
+    ASSERT_EQ(0, run.code);
+    Words top(25), middle(25), bottom(25);
+    ASSERT_EQ(0, BISS(BISS_GetScdFrameContent)(handle_, 25, 0, 0, top.data()));
+    ASSERT_EQ(0, BISS(BISS_GetScdFrameContent)(handle_, 25, 0, 1, middle.data()));
+    ASSERT_EQ(0, BISS(BISS_GetScdFrameContent)(handle_, 25, 0, 2, bottom.data()));
+    for (size_t k = 0; k < 25; ++k) {
+        EXPECT_EQ(run.low[k] >> 8, top[k]) << "frame " << k;
+        EXPECT_EQ((run.low[k] >> 7) & 1, middle[k]) << "frame " << k;
+        EXPECT_EQ(run.low[k] & 0x7F, bottom[k]) << "frame " << k;
+    }
+}
+
 TEST_F(StreamTest, ASeventyBitChannelTakesItsCrcFromTheSplitSlot)
 {
     sim::biss::SimBissSlave &slave = PlugSlave({{64, 0, 0x43, 1}});

@@ -65,7 +65,8 @@ void OfferFrameTypeOfDiagnosisFirmware()
 
 void SetCalibrationSpecific(std::int32_t firmware)
 {
-    const bool dimmed = firmware == 0 || firmware < kFirstCalibrationFirmware;
+    // An unknown firmware (0) counts as an old one.
+    const bool dimmed = firmware < kFirstCalibrationFirmware;
     SetCtrlAttribute(GetTabPanel(kSysPage), TAB_SYS_ROTATIVE_CALIB, ATTR_DIMMED, dimmed ? 1 : 0);
 }
 
@@ -74,7 +75,7 @@ void SetFrameSpecific(std::int32_t firmware)
     if (g_link.protocol != kProtocolBiss)
         return;
     DimErrorIndicators(false);
-    if (firmware != 0 && firmware > kLastFortyBitFirmware) {
+    if (firmware > kLastFortyBitFirmware) {
         g_link.frameLength = 54;
         DimVefDisplays(false);
         OfferFrameTypeOfDiagnosisFirmware();

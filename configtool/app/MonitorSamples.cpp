@@ -3,6 +3,12 @@
 #include "Panels.h"
 #include "Vantrel_Kelto_uir.h"
 
+namespace {
+
+constexpr int kPositionPage = 1;
+
+} // namespace
+
 std::array<std::int32_t, kMonitorSampleCapacity> PositionSamples{};
 std::array<std::uint8_t, kMonitorSampleCapacity> VefSamples{};
 std::uint32_t SampleCount = 0;
@@ -15,7 +21,7 @@ int CLR_GRAPHS_CB(int, int, int event, void *, int, int)
     PositionSamples.fill(0);
     VefSamples.fill(0);
     SampleCount = 0;
-    const int page = GetTabPanel(1);
+    const int page = GetTabPanel(kPositionPage);
     DeleteGraphPlot(page, TAB_POS_POS_GRAPH, -1, 1);
     DeleteGraphPlot(page, TAB_POS_VEF_GRAPH, -1, 1);
     VefPlotColour = kVefPlotBlue;

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "setup_stream.h"
+#include "payload/Stream.h"
 
 bool HasDebugMarker()
 {
@@ -12,10 +12,10 @@ bool HasDebugMarker()
     const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH)
         return false;
-    const std::unique_ptr<STREAM> stream(new STREAM(_stringx(path, length)));
-    if (!stream->IsOpen())
+    const auto stream = std::make_unique<STREAM>(_stringx(path, length));
+    if (!stream->is_open())
         return false;
-    StreamFileEntry* entry = nullptr;
-    DWORD offset = 0;
-    return stream->FindStreamFile(L"DebugMarker.dat", &entry, &offset);
+    const StreamFileEntry* entry = nullptr;
+    DWORD data_offset = 0;
+    return stream->FindStreamFile(L"DebugMarker.dat", entry, data_offset);
 }

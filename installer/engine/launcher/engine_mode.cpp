@@ -64,7 +64,7 @@ DWORD InitializeAndRun(CSetupEngine& engine, command_line& line)
     kr::bstr_holder arguments;
     line.remaining(arguments.address());
 
-    CProxyStubRegistration proxy_stubs(LauncherProxyStubs());
+    CProxyStubRegistration proxy_stubs;
     bool exit_now = false;
     const HRESULT initialized = engine.Initialize(arguments.get(), &exit_now);
     DWORD exit_code = 0;
@@ -115,8 +115,8 @@ DWORD RunEngineMode(command_line& line)
     const HRESULT created = CreateEngine(&engine);
     if (FAILED(created))
         return static_cast<DWORD>(created);
-    // The entry's reference keeps the engine alive to the end of this mode.
-    const com::ComPtr<IBootstrap2> bootstrap(static_cast<IBootstrap2*>(engine));
+    // The entry's reference on the engine keeps it alive to the end of this mode.
+    const com::ComPtr<CSetupEngine> reference(engine);
 
     // The temporary copy is marked for deletion however the engine ends.
     struct cleanup_on_exit {

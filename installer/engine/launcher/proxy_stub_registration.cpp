@@ -22,7 +22,7 @@ HRESULT CProxyStubRegistration::RegisterAll()
 HRESULT CProxyStubRegistration::Register(REFIID iid, REFCLSID clsid)
 {
     com::ComPtr<IUnknown> factory;
-    HRESULT result = ProxyStubClassObject(clsid, set_.files, factory.Put());
+    HRESULT result = set_.class_object(&clsid, factory.PutVoid());
     if (FAILED(result))
         return result;
     DWORD cookie = 0;

@@ -6,31 +6,31 @@
 // object (every apartment that marshals registers for itself).
 
 #include <windows.h>
-
-#include "proxy_stub_class.h"
+#include <unknwn.h>
 
 #include <vector>
 
-// Proxy/stub code for a set of interfaces: the merged proxy file list and the
-// interfaces to register from it, in order.
+// Proxy/stub code for a set of interfaces: the class object that serves one
+// of them (its id used as the class id), and the interfaces, in order.
 struct proxy_stub_set {
-    const tagProxyFileInfo** files;
+    HRESULT (*class_object)(const IID* iid, void** object);
     const IID* const* interfaces;
     size_t count;
 };
 
-// The launcher's own set (the interfaces of its type library).
+// The launcher's own set: the twelve interfaces of its type library.
 const proxy_stub_set& LauncherProxyStubs();
 
 class CProxyStubRegistration {
 public:
-    explicit CProxyStubRegistration(const proxy_stub_set& set);
+    explicit CProxyStubRegistration(const proxy_stub_set& set = LauncherProxyStubs());
     ~CProxyStubRegistration();
     CProxyStubRegistration(const CProxyStubRegistration&) = delete;
     CProxyStubRegistration& operator=(const CProxyStubRegistration&) = delete;
 
     // Registers every interface of the set; S_OK whatever the single results.
     HRESULT RegisterAll();
+    // Stops at the first failing step and gives its status.
     HRESULT Register(REFIID iid, REFCLSID clsid);
     // Revokes every class object registered here.
     void Revoke();

@@ -1,5 +1,8 @@
 #include "kr/processes.h"
 
+// The process list falls back to PSAPI.DLL itself, as on systems whose
+// kernel32 has no process enumeration.
+#define PSAPI_VERSION 1
 #include <psapi.h>
 #include <shellapi.h>
 #include <tlhelp32.h>

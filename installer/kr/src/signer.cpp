@@ -1,3 +1,7 @@
+// CRYPT32 may be a delayed import: the calls must go through its import stubs,
+// which the linker keeps only for calls that are not declared dllimport.
+#define WINIMPM
+
 #include "kr/signer.h"
 
 #include <windows.h>

@@ -154,6 +154,31 @@ TEST(ProcessTree, GrandchildIsWaitedForOnlyWithTheDescendantFlag)
         EndProcess(middle);
 }
 
+// A process listed with our id as its parent but created before the process
+// we ask about belongs to an earlier owner of that id.
+TEST(ProcessTree, ChildOlderThanItsParentIsNotItsChild)
+{
+    ASSERT_EQ(kr::launch_process(Request(L"sleep 5000", 0)), kr::launch_started);
+    const PROCESS_INFORMATION older = kr::state().last_process;
+    kr::state().last_process = PROCESS_INFORMATION{};
+    Sleep(50);
+    ASSERT_EQ(kr::launch_process(Request(L"sleep 5000", 0)), kr::launch_started);
+    const PROCESS_INFORMATION newer = kr::state().last_process;
+
+    // Asked with the newer process standing for this one, only the newer one qualifies.
+    EXPECT_EQ(kr::find_child_process(GetCurrentProcessId(), newer.hProcess, false), newer.dwProcessId);
+    const DWORD found = kr::find_child_process(GetCurrentProcessId(), GetCurrentProcess(), false);
+    EXPECT_TRUE(found == older.dwProcessId || found == newer.dwProcessId);
+
+    for (const PROCESS_INFORMATION& process : {older, newer}) {
+        TerminateProcess(process.hProcess, 0);
+        WaitForSingleObject(process.hProcess, 5000);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    kr::state().last_process = PROCESS_INFORMATION{};
+}
+
 TEST(ProcessTree, NothingToWaitFor)
 {
     EXPECT_EQ(kr::wait_for_process_tree(0, GetCurrentProcess(), 0, INFINITE), 0u);

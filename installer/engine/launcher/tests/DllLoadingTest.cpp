@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -65,6 +66,41 @@ TEST(DllSearch, CurrentFolderLeavesTheSearch)
     wchar_t folder[MAX_PATH] = {L'x'};
     GetDllDirectoryW(MAX_PATH, folder);
     EXPECT_STREQ(folder, L"");
+}
+
+} // namespace
+
+#include "kr/signer.h"
+#include "kr/version_info.h"
+
+namespace {
+
+std::vector<std::string> g_requested;
+
+FARPROC WINAPI RecordingHook(unsigned notification, PDelayLoadInfo info)
+{
+    if (notification == dliNotePreLoadLibrary && info && info->szDll)
+        g_requested.emplace_back(info->szDll);
+    return DelayLoadNotifyHook(notification, info);
+}
+
+// This test program is linked like Tessarel: VERSION, CRYPT32 and PSAPI are
+// delayed imports, loaded through the hook on their first use.
+TEST(DelayLoadHook, DelayedImportsLoadOnFirstUseThroughTheHook)
+{
+    EXPECT_EQ(__pfnDliNotifyHook2, &DelayLoadNotifyHook);
+    __pfnDliNotifyHook2 = RecordingHook;
+
+    wchar_t program[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, program, MAX_PATH);
+    kr::version_info info;
+    EXPECT_FALSE(info.load(program));
+    EXPECT_FALSE(kr::same_signer(program, program));
+    __pfnDliNotifyHook2 = DelayLoadNotifyHook;
+
+    ASSERT_EQ(g_requested.size(), 2u);
+    EXPECT_EQ(_stricmp(g_requested[0].c_str(), "version.dll"), 0) << g_requested[0];
+    EXPECT_EQ(_stricmp(g_requested[1].c_str(), "crypt32.dll"), 0) << g_requested[1];
 }
 
 } // namespace

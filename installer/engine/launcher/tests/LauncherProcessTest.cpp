@@ -180,6 +180,53 @@ TEST_F(Launcher, FirstStartRunsATemporaryCopyAndPassesItsMappedExitCode)
     EXPECT_NE(PendingRenames().find(copy), std::wstring::npos);
 }
 
+// Starts a program with a token whose Administrators group is for denial
+// only (a non-elevated administrator) and gives its exit code.
+DWORD RunNotElevated(const std::wstring& program, const std::wstring& arguments)
+{
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, &token))
+        return ~0u - 1;
+    SID_IDENTIFIER_AUTHORITY authority = SECURITY_NT_AUTHORITY;
+    PSID administrators = nullptr;
+    AllocateAndInitializeSid(&authority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                             &administrators);
+    SID_AND_ATTRIBUTES deny_only = {administrators, 0};
+    HANDLE restricted = nullptr;
+    const BOOL made = CreateRestrictedToken(token, 0, 1, &deny_only, 0, nullptr, 0, nullptr, &restricted);
+    FreeSid(administrators);
+    CloseHandle(token);
+    if (!made)
+        return ~0u - 1;
+    std::wstring command_line = L"\"" + program + L"\" " + arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    const BOOL started = CreateProcessAsUserW(restricted, nullptr, command_line.data(), nullptr, nullptr, FALSE, 0,
+                                              nullptr, nullptr, &startup, &process);
+    CloseHandle(restricted);
+    if (!started)
+        return ~0u - 1;
+    DWORD code = ~0u;
+    if (WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+}
+
+TEST_F(Launcher, NotElevatedStartCopiesIntoAPlainTemporaryFolder)
+{
+    SetEnvironmentVariableW(L"KR_TEST_ENGINE_RUN", L"80070BC2");
+    EXPECT_EQ(RunNotElevated(setup_, L""), 3010u);
+    const std::wstring copy = Recorded(L"program");
+    const std::wstring copy_folder = Folder(copy);
+    EXPECT_EQ(_wcsnicmp(copy.c_str(), TempFolder().c_str(), TempFolder().size()), 0) << copy;
+    EXPECT_EQ(copy_folder.substr(TempFolder().size(), 1), L"{");
+    EXPECT_FALSE(Exists(copy));
+    EXPECT_FALSE(Exists(copy_folder));
+}
+
 TEST_F(Launcher, ExitCodesOfTheEngineStatus)
 {
     struct Case {
@@ -371,13 +418,7 @@ TEST_F(Launcher, DebugLogWithoutPathLandsBesideTheStartedProgram)
 TEST_F(Launcher, DebugMarkerInThePayloadSwitchesTheLogOn)
 {
     const std::wstring marked = folder_ + L"\\Marked.exe";
-    ASSERT_TRUE(CopyFileW(setup_.c_str(), marked.c_str(), FALSE));
-    HANDLE file = CreateFileW(marked.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    const char trailer[] = "\nKR-TEST-PAYLOAD:setup.xml;DebugMarker.dat\n";
-    DWORD written = 0;
-    WriteFile(file, trailer, sizeof(trailer) - 1, &written, nullptr);
-    CloseHandle(file);
+    ASSERT_TRUE(CopyFileW((ProgramFolder() + L"TessarelMarked.exe").c_str(), marked.c_str(), FALSE));
 
     EXPECT_EQ(Run(marked, L""), 0u);
     EXPECT_EQ(Recorded(L"trace_on"), L"1");
@@ -385,6 +426,11 @@ TEST_F(Launcher, DebugMarkerInThePayloadSwitchesTheLogOn)
     const std::wstring log = folder_ + L"\\Korvanstilmer.log";
     EXPECT_EQ(Recorded(L"debug_log_path"), log);
     EXPECT_NE(ReadUtf16(log).find(L"suite engine (Unicode) started"), std::wstring::npos);
+
+    // Without the marker the log stays off.
+    DeleteFileW(record_.c_str());
+    EXPECT_EQ(Run(setup_, L""), 0u);
+    EXPECT_EQ(Recorded(L"trace_on"), L"0");
 }
 
 // The engine's side of a proxy: the named event and the pipe server.

@@ -2,26 +2,28 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <thread>
 
+#include "automation/Interfaces.h"
 #include "com/ComPtr.h"
 #include "com_apartment.h"
-#include "launcher_probe.h"
 
 namespace {
 
-// A probe object living in the apartment that made it.
-class Probe : public ILauncherProbe, public ILauncherCounter {
+// An error object that lives in the apartment that made it and tells which
+// thread answered.
+class ThreadError : public IBootstrapError {
 public:
-    virtual ~Probe() = default;
+    virtual ~ThreadError() = default;
+
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override
     {
-        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_ILauncherProbe)
-            *object = static_cast<ILauncherProbe*>(this);
-        else if (iid == IID_ILauncherCounter)
-            *object = static_cast<ILauncherCounter*>(this);
-        else
-            return *object = nullptr, E_NOINTERFACE;
+        if (iid != IID_IUnknown && iid != IID_IDispatch && iid != IID_IBootstrapError) {
+            *object = nullptr;
+            return E_NOINTERFACE;
+        }
+        *object = static_cast<IBootstrapError*>(this);
         AddRef();
         return S_OK;
     }
@@ -33,61 +35,86 @@ public:
             delete this;
         return left;
     }
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override { return *count = 0, S_OK; }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+
+    // No type information: late binding finds nothing.
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override
+    {
+        *count = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override
+    {
+        *info = nullptr;
+        return DISP_E_BADINDEX;
+    }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
     STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override
     {
-        return E_NOTIMPL;
+        return DISP_E_MEMBERNOTFOUND;
     }
-    STDMETHODIMP ThreadId(long* id) override { return *id = static_cast<long>(GetCurrentThreadId()), S_OK; }
-    STDMETHODIMP Echo(BSTR text, BSTR* echoed) override { return *echoed = SysAllocString(text), S_OK; }
-    STDMETHODIMP Add(long value, long* total) override { return *total = (sum_ += value), S_OK; }
+
+    STDMETHODIMP get_Source(EnumBootstrapErrorSource* source) override
+    {
+        *source = static_cast<EnumBootstrapErrorSource>(0);
+        return S_OK;
+    }
+    STDMETHODIMP get_LastError(HRESULT* result) override
+    {
+        *result = static_cast<HRESULT>(GetCurrentThreadId());
+        return S_OK;
+    }
+    STDMETHODIMP get_File(BSTR* file) override
+    {
+        *file = SysAllocString(L"C:\\\\file name.msi");
+        return S_OK;
+    }
+    STDMETHODIMP get_Parcel(IParcel** parcel) override
+    {
+        *parcel = nullptr;
+        return S_FALSE;
+    }
+    STDMETHODIMP get_Description(BSTR* text) override
+    {
+        *text = SysAllocString(L"answered");
+        return S_OK;
+    }
 
 private:
     LONG references_ = 1;
-    long sum_ = 0;
 };
 
-// Marshals a probe from this (main) apartment to a second one and calls it
-// there; returns what the call saw.
 struct CrossCall {
     HRESULT marshalled = E_FAIL;
     HRESULT unmarshalled = E_FAIL;
-    long thread = 0;
-    std::wstring echoed;
-    long total = 0;
+    HRESULT thread = 0;
+    std::wstring file;
 };
 
+// Marshals an error object from this (main) apartment to a second one, which
+// registers the proxy/stub classes for itself and calls it from there.
 CrossCall CallFromAnotherApartment()
 {
-    Probe* probe = new Probe;
+    ThreadError* error = new ThreadError;
     IStream* stream = nullptr;
     CrossCall result;
-    result.marshalled =
-        CoMarshalInterThreadInterfaceInStream(IID_ILauncherProbe, static_cast<ILauncherProbe*>(probe), &stream);
-    probe->Release();
+    result.marshalled = CoMarshalInterThreadInterfaceInStream(IID_IBootstrapError, error, &stream);
+    error->Release();
     if (FAILED(result.marshalled))
         return result;
 
     HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     std::thread caller([&] {
         const com_apartment apartment(COINIT_APARTMENTTHREADED);
-        CProxyStubRegistration registration(LauncherProxyStubs());
-        com::ComPtr<ILauncherProbe> remote;
-        result.unmarshalled = CoGetInterfaceAndReleaseStream(stream, IID_ILauncherProbe, remote.PutVoid());
+        CProxyStubRegistration registration;
+        com::ComPtr<IBootstrapError> remote;
+        result.unmarshalled = CoGetInterfaceAndReleaseStream(stream, IID_IBootstrapError, remote.PutVoid());
         if (SUCCEEDED(result.unmarshalled)) {
-            remote->ThreadId(&result.thread);
-            BSTR echoed = nullptr;
-            BSTR text = SysAllocString(L"hello");
-            remote->Echo(text, &echoed);
-            SysFreeString(text);
-            if (echoed)
-                result.echoed = echoed;
-            SysFreeString(echoed);
-            com::ComPtr<ILauncherCounter> counter;
-            if (SUCCEEDED(remote.As(IID_ILauncherCounter, counter)))
-                counter->Add(41, &result.total);
+            remote->get_LastError(&result.thread);
+            BSTR file = nullptr;
+            remote->get_File(&file);
+            if (file)
+                result.file = file;
+            SysFreeString(file);
         }
         remote.Reset();
         registration.Revoke();
@@ -104,18 +131,29 @@ CrossCall CallFromAnotherApartment()
     return result;
 }
 
+TEST(ProxyStubRegistration, TheTwelveInterfacesInOrder)
+{
+    const proxy_stub_set& set = LauncherProxyStubs();
+    const IID* expected[] = {&IID_IBootstrap,     &IID_IBootstrap2,      &IID_ISuiteExtension, &IID_ISuiteExtension2,
+                             &IID_IParcels,       &IID_IParcel,          &IID_IParcel2,        &IID_IFeatures,
+                             &IID_IFeature,       &IID_IBootstrapError,  &IID__IBootstrapEvents,
+                             &IID__IParcelEvents};
+    ASSERT_EQ(set.count, 12u);
+    for (size_t i = 0; i < set.count; ++i)
+        EXPECT_TRUE(IsEqualGUID(*set.interfaces[i], *expected[i])) << i;
+}
+
 TEST(ProxyStubRegistration, InterfacesCrossApartmentsWithoutRegistryEntries)
 {
     const com_apartment apartment(COINIT_APARTMENTTHREADED);
-    CProxyStubRegistration registration(LauncherProxyStubs());
-    EXPECT_EQ(registration.registered(), LauncherProxyStubs().count);
+    CProxyStubRegistration registration;
+    EXPECT_EQ(registration.registered(), 12u);
 
     const CrossCall call = CallFromAnotherApartment();
     ASSERT_EQ(call.marshalled, S_OK);
     ASSERT_EQ(call.unmarshalled, S_OK);
-    EXPECT_EQ(call.thread, static_cast<long>(GetCurrentThreadId()));
-    EXPECT_EQ(call.echoed, L"hello");
-    EXPECT_EQ(call.total, 41);
+    EXPECT_EQ(call.thread, static_cast<HRESULT>(GetCurrentThreadId()));
+    EXPECT_EQ(call.file, L"C:\\\\file name.msi");
 
     registration.Revoke();
     EXPECT_EQ(registration.registered(), 0u);
@@ -125,8 +163,7 @@ TEST(ProxyStubRegistration, UnregisteredInterfaceDoesNotCross)
 {
     // Without the registration nothing can make a stub for the interface.
     const com_apartment apartment(COINIT_APARTMENTTHREADED);
-    const CrossCall call = CallFromAnotherApartment();
-    EXPECT_EQ(call.marshalled, E_NOINTERFACE);
+    EXPECT_EQ(CallFromAnotherApartment().marshalled, E_NOINTERFACE);
 }
 
 } // namespace

@@ -10,18 +10,10 @@
 #include <windows.h>
 #include <unknwn.h>
 
+#include "automation/Interfaces.h"
 #include "kr/stringx.h"
 
-enum EnumBootstrapState {
-    ebsInitializing = 0,
-    ebsCanceled = 5,
-};
-
-// The engine's automation interface as far as the entry holds it.
-struct IBootstrap2 : IUnknown {
-};
-
-class CSetupEngine : public IBootstrap2 {
+class CSetupEngine : public IUnknown {
 public:
     CSetupEngine();
     virtual ~CSetupEngine();
