@@ -106,7 +106,8 @@ TEST_F(LiveMonitorTest, FailedReadEndsReadingAndResumesSupervision)
     g_link.protocol = kProtocolSsi;
     g_link.frameLength = 24;
     g_link.handle = 0;  // no master: the first read fails
-    driver.SetValue(Page(), TAB_POS_READ_SENSORS, 1);
+    driver.SelectTab(g_mainPanel, MAIN_PANEL_TABS, 1);
+    ASSERT_EQ(driver.SetValue(Page(), TAB_POS_READ_SENSORS, 1), cvi::InputStatus::Accepted);
     EXPECT_TRUE(IsTimerEnabled(ToolTimer::Read));
     EXPECT_FALSE(IsTimerEnabled(ToolTimer::Main));
     EXPECT_TRUE(MenuDimmed(VANTREL_MENU_SENSOR));
