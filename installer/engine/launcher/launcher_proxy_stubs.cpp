@@ -1,5 +1,5 @@
-// The launcher's proxy/stub set: the dispatch interfaces of its type library,
-// served by the proxy/stub code widl writes for it.
+// The launcher's marshalling set: the dispatch interfaces of its type library,
+// served by the marshalling code widl writes for it.
 #include "proxy_stub_registration.h"
 
 extern "C" {
@@ -16,7 +16,7 @@ extern const IID IID_IBootstrapError;
 extern const IID IID__IBootstrapEvents;
 extern const IID IID__IParcelEvents;
 
-// The class object of the type library's proxy/stub code for one interface.
+// The class object of the type library's marshalling code for one interface.
 HRESULT TessarelProxyStubClassObject(const IID* iid, void** object);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 // Makes the launcher's automation interfaces marshallable inside the process
-// without registry entries: each interface's proxy/stub class object is
+// without registry entries: each interface's marshalling class object is
 // registered under the interface's own id, on the thread that constructs the
 // object (every apartment that marshals registers for itself).
 
@@ -10,7 +10,7 @@
 
 #include <vector>
 
-// Proxy/stub code for a set of interfaces: the class object that serves one
+// Marshalling code for a set of interfaces: the class object that serves one
 // of them (its id used as the class id), and the interfaces, in order.
 struct proxy_stub_set {
     HRESULT (*class_object)(const IID* iid, void** object);

@@ -1,4 +1,4 @@
-// CRYPT32 may be a delayed import: the calls must go through its import stubs,
+// CRYPT32 may be a delayed import: the calls must go through its import thunks,
 // which the linker keeps only for calls that are not declared dllimport.
 #define WINIMPM
 

@@ -1,6 +1,6 @@
 #pragma once
 
-// The class object of the proxy/stub code for one of the library's
+// The class object of the marshalling code for one of the library's
 // interfaces (the interface identifier serves as its class identifier).
 
 #include <windows.h>

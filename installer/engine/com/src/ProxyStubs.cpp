@@ -32,7 +32,7 @@ HRESULT CProxyStubRegistration::Register()
         return E_OUTOFMEMORY;
     }
     for (const IID* iid : kMarshalled) {
-        // The interface identifier serves as the class identifier of its proxy/stub.
+        // The interface identifier serves as the class identifier of its marshaller.
         com::ComPtr<IUnknown> factory;
         HRESULT hr = TessarelProxyStubClassObject(iid, factory.PutVoid());
         DWORD cookie = 0;

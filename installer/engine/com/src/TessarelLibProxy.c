@@ -1,4 +1,4 @@
-/* The proxy/stub code widl writes for the type library, compiled with the
+/* The marshalling code widl writes for the type library, compiled with the
    declarations of rpcrt4's IUnknown proxies that mingw's rpcproxy.h lacks. */
 #define __midl_proxy
 #define USE_STUBLESS_PROXY
@@ -15,7 +15,7 @@ ULONG STDMETHODCALLTYPE IUnknown_Release_Proxy(IUnknown *This);
 static CStdPSFactoryBuffer proxy_stub_factory;
 static const ProxyFileInfo *proxy_files[] = {(const ProxyFileInfo *)&TessarelLib_ProxyFileInfo, NULL};
 
-/* The stubs of interfaces that delegate to IDispatch release through this factory. */
+/* The server-side halves of interfaces that delegate to IDispatch release through this factory. */
 CSTDSTUBBUFFER2RELEASE(&proxy_stub_factory)
 
 HRESULT TessarelProxyStubClassObject(const IID *iid, void **out)

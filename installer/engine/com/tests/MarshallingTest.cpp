@@ -1,5 +1,5 @@
 // Interfaces of the library crossing between two single-threaded apartments
-// through the launcher's own proxy/stub code, as between the engine's thread
+// through the launcher's own marshalling code, as between the engine's thread
 // and the user-interface thread, and events firing back across.
 
 #include "automation/BootstrapError.h"
@@ -15,7 +15,7 @@
 
 namespace {
 
-// A single-threaded apartment on its own thread with the proxy/stub classes
+// A single-threaded apartment on its own thread with the marshalling classes
 // registered; runs tasks handed to it between the messages it dispatches.
 class StaThread {
 public:
@@ -263,7 +263,7 @@ TEST(Marshalling, EngineInterfacesCrossToAnotherApartmentAndEventsFireBack)
 }
 
 // Only the interfaces that cross between the launcher's threads are
-// registered, each as its own proxy/stub class, and only for the apartment
+// registered, each as its own marshalling class, and only for the apartment
 // that registered them.
 TEST(Marshalling, RegistrationCoversTheMarshalledInterfaces)
 {

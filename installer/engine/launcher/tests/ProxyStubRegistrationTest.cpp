@@ -91,7 +91,7 @@ struct CrossCall {
 };
 
 // Marshals an error object from this (main) apartment to a second one, which
-// registers the proxy/stub classes for itself and calls it from there.
+// registers the marshalling classes for itself and calls it from there.
 CrossCall CallFromAnotherApartment()
 {
     ThreadError* error = new ThreadError;
@@ -161,7 +161,7 @@ TEST(ProxyStubRegistration, InterfacesCrossApartmentsWithoutRegistryEntries)
 
 TEST(ProxyStubRegistration, UnregisteredInterfaceDoesNotCross)
 {
-    // Without the registration nothing can make a stub for the interface.
+    // Without the registration nothing can marshal the interface.
     const com_apartment apartment(COINIT_APARTMENTTHREADED);
     EXPECT_EQ(CallFromAnotherApartment().marshalled, E_NOINTERFACE);
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-// The launcher's own proxy/stub code for the interfaces of its type library.
-// COM keeps proxy/stub registrations per apartment: every thread that passes
+// The launcher's own marshalling code for the interfaces of its type library.
+// COM keeps marshaller registrations per apartment: every thread that passes
 // these interfaces to another apartment, or receives them from one, registers.
 
 #include <windows.h>
@@ -12,7 +12,7 @@
 // The interfaces the launcher marshals between its threads.
 std::span<const IID* const> MarshalledInterfaces() noexcept;
 
-// Registers the proxy/stub class of each marshalled interface for the calling
+// Registers the marshalling class of each marshalled interface for the calling
 // apartment, under the interface's own identifier; revokes the class objects
 // when it ends.
 class CProxyStubRegistration {
