@@ -202,31 +202,9 @@ int BissMasterClass::UsbWriteSlaveRegisters(uint8_t slave, uint8_t address, BISS
     if ((result = StartUsbControlTransfer()) != eBISS_NO_ERROR)
         return result;
 
-    bool expired = false;
-    result = PollMaster(
-        kWriteEndMs, [this](uint32_t *value) { return ReadMasterRegister(reg::kInstruction, value); },
-        [](uint32_t value) { return value <= 1; }, &expired);
-    if (result != eBISS_NO_ERROR || expired) {
-        UsbSetInstruction(0, true);
-        ResetControlSequence();
-        return eBISS_BISS_COMM_FAILED;
-    }
     uint32_t statusValue = 0;
-    result = PollMaster(
-        kMasterWaitMs,
-        [&](uint32_t *value) {
-            const int read = ReadMasterRegister(reg::kStatus, value);
-            statusValue = *value;
-            return read;
-        },
-        [](uint32_t value) { return (value & kStatusControlEnded) != 0; }, &expired);
-    if (result != eBISS_NO_ERROR || expired) {
-        ResetControlSequence();
-        UsbSetInstruction(0, true);
-        WriteMasterRegister(reg::kInstruction, instruction::kRelease);
-        return eBISS_REGISTER_REJECTED;
-    }
-    UsbSetInstruction(0, false);
+    if ((result = AwaitUsbControlEnd(kWriteEndMs, &statusValue)) != eBISS_NO_ERROR)
+        return result;
     if (NoErrorBits(static_cast<uint8_t>(statusValue))) {
         *count = n;
         return eBISS_NO_ERROR;
@@ -249,6 +227,36 @@ int BissMasterClass::StartUsbControlTransfer()
         ResetControlSequence();
     }
     return result;
+}
+
+int BissMasterClass::AwaitUsbControlEnd(uint32_t takenLimitMs, uint32_t *statusValue)
+{
+    // The master takes the access (0xF4 falls to 0 or 1), then reports its end in status bit 2.
+    bool expired = false;
+    int result = PollMaster(
+        takenLimitMs, [this](uint32_t *value) { return ReadMasterRegister(reg::kInstruction, value); },
+        [](uint32_t value) { return value <= 1; }, &expired);
+    if (result != eBISS_NO_ERROR || expired) {
+        UsbSetInstruction(0, true);
+        ResetControlSequence();
+        return eBISS_BISS_COMM_FAILED;
+    }
+    result = PollMaster(
+        kMasterWaitMs,
+        [&](uint32_t *value) {
+            const int read = ReadMasterRegister(reg::kStatus, value);
+            *statusValue = *value;
+            return read;
+        },
+        [](uint32_t value) { return (value & kStatusControlEnded) != 0; }, &expired);
+    if (result != eBISS_NO_ERROR || expired) {
+        ResetControlSequence();
+        UsbSetInstruction(0, true);
+        WriteMasterRegister(reg::kInstruction, instruction::kRelease);
+        return eBISS_REGISTER_REJECTED;
+    }
+    UsbSetInstruction(0, false);
+    return eBISS_NO_ERROR;
 }
 
 } // namespace ferrolink

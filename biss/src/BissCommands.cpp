@@ -54,32 +54,9 @@ int BissMasterClass::SendCommandAssisted(uint32_t command, uint32_t selection)
     if ((result = StartUsbControlTransfer()) != eBISS_NO_ERROR)
         return result;
 
-    // The master takes the command (0xF4 falls to 0 or 1), then reports its end in status bit 2.
-    bool expired = false;
-    result = PollMaster(
-        kCommandTakenMs, [this](uint32_t *value) { return ReadMasterRegister(reg::kInstruction, value); },
-        [](uint32_t value) { return value <= 1; }, &expired);
-    if (result != eBISS_NO_ERROR || expired) {
-        UsbSetInstruction(0, true);
-        ResetControlSequence();
-        return eBISS_BISS_COMM_FAILED;
-    }
     uint32_t statusValue = 0;
-    result = PollMaster(
-        kMasterWaitMs,
-        [&](uint32_t *value) {
-            const int read = ReadMasterRegister(reg::kStatus, value);
-            statusValue = *value;
-            return read;
-        },
-        [](uint32_t value) { return (value & status::kControlEnded) != 0; }, &expired);
-    if (result != eBISS_NO_ERROR || expired) {
-        ResetControlSequence();
-        UsbSetInstruction(0, true);
-        WriteMasterRegister(reg::kInstruction, instruction::kRelease);
-        return eBISS_REGISTER_REJECTED;
-    }
-    UsbSetInstruction(0, false);
+    if ((result = AwaitUsbControlEnd(kCommandTakenMs, &statusValue)) != eBISS_NO_ERROR)
+        return result;
     if (status::AllOk(statusValue))
         return eBISS_NO_ERROR;
     ResetControlSequence();

@@ -259,6 +259,8 @@ public:
     int UsbReadSlaveRegisters(uint8_t slave, uint8_t address, BISS_U32 *count, BISS_U32 values[]);
     int UsbWriteSlaveRegisters(uint8_t slave, uint8_t address, BISS_U32 *count, const BISS_U32 values[]);
     int StartUsbControlTransfer();
+    // Waits for a started control transfer or command to be taken and to end; its status byte.
+    int AwaitUsbControlEnd(uint32_t takenLimitMs, uint32_t *statusValue);
 
     // Electronic data sheet of a slave: the image in the parameters, read from
     // and written to the slave's banks.
