@@ -73,3 +73,17 @@ TEST_F(SensorPowerTest, PowerOffClosesTheLinkAndOnlyPowerOnStaysAvailable)
     EXPECT_EQ(g_link.connected, 0);
     EXPECT_EQ(Text(GetTabPanel(0), TAB_SYS_SELECTED_FILE), "");
 }
+TEST_F(SensorPowerTest, PowerOnWithoutAdapterOrEncoderSwitchesOffAgain)
+{
+    Plug("standard");
+    Unplug();
+    EXPECT_EQ(PowerON(), eBISS_NO_CONNECTION);
+    EXPECT_EQ(PopupMessages(), std::vector<std::string>{MessageText(21)});
+    ExpectSwitchedOff();
+
+    Plug("standard");
+    Encoder().SetLost(true);
+    EXPECT_EQ(PowerON(), eBISS_BISS_COMM_FAILED);
+    EXPECT_EQ(PopupMessages().back(), MessageText(22));
+    ExpectSwitchedOff();
+}
