@@ -7,7 +7,6 @@
 #include "Panels.h"
 #include "ParameterPageControls.h"
 #include "ParameterPages.h"
-#include "PendingChanges.h"
 #include "RingCalibration.h"
 #include "SensorInformation.h"
 #include "SensorLink.h"
@@ -24,7 +23,11 @@ constexpr unsigned kDorvelBlock = 48;
 constexpr int kDorvelBlockLength = 16;
 constexpr int kRingParameterBytes = 5;
 
+constexpr int kTitleWarning = 1;
 constexpr int kTitleNotification = 2;
+constexpr int kButtonCancel = 4;
+constexpr int kButtonUpdate = 10;
+constexpr int kMessageNotUpdated = 45;
 constexpr int kMessageAborted = 33;
 constexpr int kMessageDeleted = 38;
 constexpr int kMessageDeletionFailed = 39;
@@ -179,8 +182,15 @@ int ROTATIVE_CALIB_CB(int, int, int event, void *, int, int)
 {
     if (event != EVENT_COMMIT)
         return 0;
-    if (OfferPendingParameterUpdate() == PendingAnswer::Cancelled)
-        DiscardParameterMods();
+    // Unwritten changes are written first or given up.
+    const int sys = SysPage();
+    if (!CtrlDimmed(sys, TAB_SYS_WRITE_CFG)) {
+        if (LocalizedGenericMessagePopup(kTitleWarning, kMessageNotUpdated, kButtonUpdate, kButtonCancel, 0,
+                                         VAL_GENERIC_POPUP_ALIGN_CENTER, 1, 1, 2) == 1)
+            WRITE_CFG_CB(sys, TAB_SYS_WRITE_CFG, EVENT_COMMIT, nullptr, 0, 0);
+        else
+            DiscardParameterMods();
+    }
     SetLoadstate(kMessagePreparing);
     SetCtrlAttribute(g_calibPanel, CALIB_PAN_CALIB_NOTIFICATION, ATTR_TEXT_COLOR, kCalibBlack);
     if (g_link.protocol == kProtocolSsi) {

@@ -48,6 +48,12 @@ void Picture(cvi::TestDriver &driver, int panel, const char *name)
     SavePicture(panel, name);
 }
 
+void ShowOnly(int shown, int hidden)
+{
+    HidePanel(hidden);
+    DisplayPanel(shown);
+}
+
 // While a popup of the tool waits for its answer, the windows still paint.
 void PaintWindows()
 {
@@ -111,12 +117,6 @@ void CalibrationPictures(cvi::TestDriver &driver)
         std::fprintf(stderr, "the calibration run did not succeed\n");
         ++g_failures;
     }
-}
-
-void ShowOnly(int shown, int hidden)
-{
-    HidePanel(hidden);
-    DisplayPanel(shown);
 }
 
 } // namespace
