@@ -17,6 +17,7 @@
 #include "RegisterFields.h"
 #include "RegisterImage.h"
 #include "SensorMemoryMap.h"
+#include "Timers.h"
 #include "SensorLinkState.h"
 #include "ToolFixture.h"
 #include "ToolState.h"
@@ -230,4 +231,22 @@ TEST_F(ConfigurationWriteTest, DeclinedOrUnusableRestoreLeavesTheEncoderAlone)
     EXPECT_EQ(EncoderEeprom(), before);
     EXPECT_EQ(g_link.lastError, 0);
     EXPECT_EQ(Text(g_mainPanel, MAIN_PANEL_MAIN_MESSAGE), "READY");
+}
+
+TEST_F(ConfigurationWriteTest, FailedWriteHandsTheEncoderToSupervision)
+{
+    Plug("standard");
+    TakeOverEncoderImage(true);
+    const Eeprom before = EncoderEeprom();
+    ASSERT_EQ(driver.SetValue(Sys(), TAB_SYS_VANTREL_RES, 2), cvi::InputStatus::Accepted);
+    Encoder().SetMailboxAnswers(false);
+
+    ASSERT_EQ(driver.Click(Sys(), TAB_SYS_WRITE_CFG), cvi::InputStatus::Accepted);
+    EXPECT_NE(g_link.lastError, 0);
+    EXPECT_EQ(EncoderEeprom(), before);
+    EXPECT_FALSE(driver.IsShown(g_warnPanel));
+    EXPECT_TRUE(IsTimerEnabled(ToolTimer::Main));
+    // Nothing was written: the change is still pending.
+    EXPECT_FALSE(Dimmed(Sys(), TAB_SYS_WRITE_CFG));
+    SetTimerEnabled(ToolTimer::Main, false);
 }
