@@ -5,8 +5,10 @@
 #include <string>
 
 #include "EncoderRig.h"
+#include "FieldPacking.h"
 #include "MasterSetup.h"
 #include "Panels.h"
+#include "ParameterPages.h"
 #include "RegisterImage.h"
 #include "SensorLinkState.h"
 #include "ToolFixture.h"
@@ -36,6 +38,25 @@ protected:
         ASSERT_TRUE(model) << scenario;
         rig_ = std::make_unique<EncoderRig>(*model);
         ASSERT_EQ(ConfigInterface(), 0);
+    }
+
+    // An SSI encoder reached as the connection reaches it, its pages shown as the full read leaves them.
+    void ConnectSsi()
+    {
+        const auto model = sim::kelto::KeltoScenario("ssi-32bit-gray");
+        ASSERT_TRUE(model);
+        rig_ = std::make_unique<EncoderRig>(*model);
+        g_link.protocol = kProtocolSsi;
+        g_link.frameLength = 24;
+        g_link.scdClockDivider = 20;
+        ASSERT_EQ(ConfigInterface(), 0);
+        for (std::uint16_t address = 0; address < 96; ++address)
+            calvista::UpdateBuffers(address, 0, Encoder().Eeprom(address));
+        for (std::uint16_t address = 208; address < 231; ++address)
+            calvista::UpdateBuffers(address, 0, Encoder().Eeprom(address));
+        calvista::SysCfgvectorToRegfields();
+        calvista::DorvelCfgvectorToRegfields();
+        Visualize();
     }
 
     sim::kelto::SimKeltoEncoder &Encoder() { return rig_->Encoder(); }
@@ -75,6 +96,28 @@ TEST_F(ExpertPagesEndToEndTest, SingleEepromBytesAtABlockRelativeAddress)
     EXPECT_EQ(Encoder().Eeprom(485), 0x4B);
     EXPECT_EQ(calvista::RegisterImage()[485], 0x4B);
     EXPECT_EQ(Encoder().MailboxCommands(), commands + 1);
+    ExpectReady();
+}
+
+TEST_F(ExpertPagesEndToEndTest, AnSsiEncoderAnswersInBissAndStaysThereAfterAnEepromWrite)
+{
+    ConnectSsi();
+    ASSERT_TRUE(Encoder().OutputsSsi());
+    Choose(TAB_EXP_2_BASE_ADDRESS, 0xD0);
+    Choose(TAB_EXP_2_REGISTER_ADDRESS, 0);
+    Press(TAB_EXP_2_READ_REGISTER);
+    EXPECT_EQ(Value(page, TAB_EXP_2_REGISTER_DATA), '6');  // material number "604117"
+    EXPECT_TRUE(Encoder().OutputsSsi());
+    EXPECT_EQ(g_link.protocol, kProtocolSsi);
+    ExpectReady();
+
+    // Without the restart box the encoder keeps answering BiSS after an EEPROM write.
+    Choose(TAB_EXP_2_REGISTER_ADDRESS, 300);
+    Choose(TAB_EXP_2_REGISTER_DATA, 0x31);
+    Press(TAB_EXP_2_WRITE_REGISTER);
+    EXPECT_EQ(Encoder().Eeprom(508), 0x31);
+    EXPECT_FALSE(Encoder().OutputsSsi());
+    EXPECT_EQ(g_link.protocol, kProtocolBiss);
     ExpectReady();
 }
 
