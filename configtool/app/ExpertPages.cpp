@@ -20,8 +20,6 @@
 namespace {
 
 constexpr int kRegisterPageIndex = 3;
-constexpr int kRamAddressLimit = 127;
-constexpr int kEepromAddressLimit = 2047;
 constexpr int kErrorTitle = 0;  // "Error"
 
 int RegisterPage()
@@ -195,8 +193,9 @@ int TARGET_RW_CB(int, int, int event, void *, int, int)
     if (event != EVENT_VAL_CHANGED)
         return 0;
     const int page = RegisterPage();
-    const bool ram = ChosenTarget() == ExpertTarget::Ram;
-    SetCtrlAttribute(page, TAB_EXP_2_REGISTER_ADDRESS, ATTR_MAX_VALUE, ram ? kRamAddressLimit : kEepromAddressLimit);
+    const ExpertTarget target = ChosenTarget();
+    const bool ram = target == ExpertTarget::Ram;
+    SetCtrlAttribute(page, TAB_EXP_2_REGISTER_ADDRESS, ATTR_MAX_VALUE, ExpertMemorySize(target) - 1);
     if (ram)
         SetCtrlVal(page, TAB_EXP_2_BASE_ADDRESS, 0);
     SetCtrlDimmed(page, TAB_EXP_2_BASE_ADDRESS, ram);
