@@ -40,7 +40,7 @@ protected:
         ASSERT_EQ(ConfigInterface(), 0);
     }
 
-    // An SSI encoder reached as the connection reaches it, its pages shown as the full read leaves them.
+    // An SSI encoder reached as the connection reaches it, its pages shown as after the full read.
     void ConnectSsi()
     {
         const auto model = sim::kelto::KeltoScenario("ssi-32bit-gray");
@@ -50,6 +50,12 @@ protected:
         g_link.frameLength = 24;
         g_link.scdClockDivider = 20;
         ASSERT_EQ(ConfigInterface(), 0);
+        ShowAsRead();
+    }
+
+    // The system and chip blocks and the firmware as the full read leaves them on the pages.
+    void ShowAsRead()
+    {
         for (std::uint16_t address = 0; address < 96; ++address)
             calvista::UpdateBuffers(address, 0, Encoder().Eeprom(address));
         for (std::uint16_t address = 208; address < 231; ++address)
