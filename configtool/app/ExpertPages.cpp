@@ -15,6 +15,8 @@
 #include "ParameterPages.h"
 #include "RegisterImage.h"
 #include "SensorMailbox.h"
+#include "SensorMemoryMap.h"
+#include "SensorPower.h"
 #include "Vantrel_Kelto_uir.h"
 
 namespace {
@@ -132,6 +134,11 @@ int WRITE_REGISTER_CB(int, int, int event, void *, int, int)
         if (const int code = TransferBissData(kMailboxWriteEeprom, *chosen.address, 1))
             return ExpertPageFrame::Fail(code);
         ShowWrittenBlocks(true);
+        // The encoder stays in BiSS: a restart brings it up in its configured protocol.
+        if (CtrlInt(page, TAB_EXP_2_REG_WRITE_RESTART) != 0) {
+            if (const int code = RestartSensor())
+                return code;
+        }
     }
     frame.Leave();
     return 0;
@@ -200,4 +207,21 @@ int TARGET_RW_CB(int, int, int event, void *, int, int)
         SetCtrlVal(page, TAB_EXP_2_BASE_ADDRESS, 0);
     SetCtrlDimmed(page, TAB_EXP_2_BASE_ADDRESS, ram);
     return 0;
+}
+
+int REPAIR_CRCS_CB(int, int, int event, void *, int, int)
+{
+    if (event != EVENT_COMMIT)
+        return 0;
+    ExpertPageFrame frame;
+    if (const int code = frame.Enter())
+        return code;
+    PackDorvelBlock();  // the fresh Dorvel checksum lands in 0x3F
+    if (const int code = TransferBissData(kMailboxWriteEeprom, calvista::kDorvelCrcAddress, 1))
+        return ExpertPageFrame::Fail(code);
+    ShowCRCs(calvista::PellinFillBuffer(true));
+    if (const int code = TransferBissData(kMailboxWriteEeprom, calvista::kPellinCrcAddress, 1))
+        return ExpertPageFrame::Fail(code);
+    // No switch back: the restart brings the encoder up in its configured protocol.
+    return RestartSensor();
 }

@@ -103,6 +103,16 @@ TEST_F(ExpertPagesEndToEndTest, SingleEepromBytesAtABlockRelativeAddress)
     EXPECT_EQ(calvista::RegisterImage()[485], 0x4B);
     EXPECT_EQ(Encoder().MailboxCommands(), commands + 1);
     ExpectReady();
+
+    // With the restart box the tool reconnects afterwards.
+    Choose(TAB_EXP_2_REG_WRITE_RESTART, 1);
+    Choose(TAB_EXP_2_REGISTER_DATA, 0x4C);
+    SetCtrlVal(g_mainPanel, MAIN_PANEL_VANTREL_CONN_STATUS, 0);
+    Press(TAB_EXP_2_WRITE_REGISTER);
+    EXPECT_EQ(Encoder().Eeprom(485), 0x4C);
+    EXPECT_EQ(Value(g_mainPanel, MAIN_PANEL_VANTREL_CONN_STATUS), 1);
+    EXPECT_EQ(g_link.connected, 1);
+    ExpectReady();
 }
 
 TEST_F(ExpertPagesEndToEndTest, AnSsiEncoderAnswersInBissAndStaysThereAfterAnEepromWrite)
@@ -124,6 +134,8 @@ TEST_F(ExpertPagesEndToEndTest, AnSsiEncoderAnswersInBissAndStaysThereAfterAnEep
     EXPECT_EQ(Encoder().Eeprom(508), 0x31);
     EXPECT_FALSE(Encoder().OutputsSsi());
     EXPECT_EQ(g_link.protocol, kProtocolBiss);
+    ExpectReady();
+
     ExpectReady();
 }
 
@@ -179,6 +191,31 @@ TEST_F(ExpertPagesEndToEndTest, TextRunRoundTripAndTheEndOfTheEeprom)
     Choose(TAB_EXP_2_REG_BYTES_TO_READ, 0);
     Press(TAB_EXP_2_READ_REGISTER_2);
     EXPECT_EQ(Text(page, TAB_EXP_2_VANTREL_REG_DATA_ASCII), "");
+}
+
+TEST_F(ExpertPagesEndToEndTest, RepairWritesBothChecksumsAndRestartsTheEncoder)
+{
+    Connect();
+    const std::uint8_t dorvelCrc = Encoder().Eeprom(0x3F);
+    const std::uint8_t pellinCrc = Encoder().Eeprom(0x5F);
+    Encoder().SetEeprom(0x3F, static_cast<std::uint8_t>(dorvelCrc ^ 0x40));
+    Encoder().SetEeprom(0x5F, static_cast<std::uint8_t>(pellinCrc ^ 0x01));
+    ShowAsRead();
+    EXPECT_EQ(Value(page, TAB_EXP_2_DORVEL_CRC_ERROR_EXP2), 1);
+    EXPECT_EQ(Value(page, TAB_EXP_2_PELLIN_CRC_ERROR_EXP2), 1);
+    SetCtrlVal(g_mainPanel, MAIN_PANEL_VANTREL_CONN_STATUS, 0);
+
+    Press(TAB_EXP_2_REPAIR_CRCS);
+    EXPECT_EQ(Encoder().Eeprom(63), dorvelCrc);
+    EXPECT_EQ(Encoder().Eeprom(95), pellinCrc);
+    EXPECT_EQ(Value(page, TAB_EXP_2_DORVEL_CRC_EXP2), dorvelCrc);
+    EXPECT_EQ(Value(page, TAB_EXP_2_PELLIN_CRC_EXP2), pellinCrc);
+    EXPECT_EQ(Value(page, TAB_EXP_2_DORVEL_CRC_ERROR_EXP2), 0);
+    EXPECT_EQ(Value(page, TAB_EXP_2_PELLIN_CRC_ERROR_EXP2), 0);
+    // Restarted: the tool reconnected and left its busy state.
+    EXPECT_EQ(Value(g_mainPanel, MAIN_PANEL_VANTREL_CONN_STATUS), 1);
+    EXPECT_EQ(g_link.connected, 1);
+    ExpectReady();
 }
 
 TEST_F(ExpertPagesEndToEndTest, AnAddressBeyondTheMemoryIsRefused)
