@@ -12,6 +12,7 @@
 #include "EncoderRig.h"
 #include "FieldPacking.h"
 #include "FirmwareSpecifics.h"
+#include "KeltoCrc.h"
 #include "KeltoPseudoRandomCode.h"
 #include "Languages.h"
 #include "Panels.h"
@@ -364,3 +365,45 @@ TEST_P(PassMarkTest, MeanVefOf40)
 INSTANTIATE_TEST_SUITE_P(Poles, PassMarkTest,
                          ::testing::Values(std::pair<unsigned short, bool>{298, true},
                                            std::pair<unsigned short, bool>{300, false}));
+
+class ZeroPositionTest : public RingCalibrationTest, public ::testing::WithParamInterface<std::pair<int, bool>> {};
+
+// The backward signals sit low (means 100 and 100 of 250: deviation 20, VEF 80) while the forward
+// ones are ideal (VEF 96): the zero position moves one step up, unless it is the last one.
+TEST_P(ZeroPositionTest, CorrectionWithinItsList)
+{
+    const auto [zpos, corrected] = GetParam();
+    Connect("standard", 350);
+    std::array<std::uint8_t, 16> block{};
+    for (std::uint16_t i = 0; i < 16; ++i)
+        block[i] = Encoder().Eeprom(0x30 + i);
+    block[1] = static_cast<std::uint8_t>((block[1] & ~0x1F) | zpos);
+    block[15] = sim::kelto::DorvelBlockCrc(block.data());
+    // The ring calculation takes the zero position from the factory copy: both copies hold it.
+    for (std::uint16_t i = 0; i < 16; ++i) {
+        Encoder().SetEeprom(0x30 + i, block[i]);
+        Encoder().SetEeprom(0x90 + i, block[i]);
+    }
+    LoadImageFromEncoder();
+    Open();
+    Calculate(350);
+
+    Encoder().SetCalibrationSignals({0.96, 1.04, 0.8, 0.8});
+    TurnRingOnce(350);
+    ASSERT_EQ(driver.Click(g_calibPanel, CALIB_PAN_START_CALIB), cvi::InputStatus::Accepted);
+    const std::uint8_t written = Encoder().Eeprom(0x31) & 0x1F;
+    if (corrected) {
+        EXPECT_EQ(PopupMessages(), std::vector<std::string>{Popup(2, 37)});
+        EXPECT_EQ(written, zpos + 1);
+        EXPECT_EQ(RingParameters(), kRing350);
+    } else {
+        EXPECT_EQ(PopupMessages(), std::vector<std::string>{Popup(0, 40)});
+        EXPECT_EQ(Notification(), MessageText(88));
+        EXPECT_EQ(written, zpos);
+        EXPECT_EQ(RingParameters(), (std::array<std::uint8_t, 5>{}));
+    }
+    EXPECT_FALSE(driver.IsShown(g_calibPanel));
+}
+
+INSTANTIATE_TEST_SUITE_P(Zpos, ZeroPositionTest,
+                         ::testing::Values(std::pair<int, bool>{10, true}, std::pair<int, bool>{31, false}));
