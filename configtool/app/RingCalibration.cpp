@@ -2,6 +2,8 @@
 
 #include "BusyState.h"
 #include "CalibrationPanel.h"
+#include "ConfigurationWrite.h"
+#include "ConnectionSequence.h"
 #include "FieldPacking.h"
 #include "FirmwareSpecifics.h"
 #include "Panels.h"
@@ -12,8 +14,6 @@
 #include "SensorInformation.h"
 #include "SensorLink.h"
 #include "SensorPower.h"
-#include "ConnectionSequence.h"
-#include "ConfigurationWrite.h"
 #include "Timers.h"
 #include "Vantrel_Kelto_uir.h"
 
@@ -35,9 +35,6 @@ constexpr int kTextDefinePoles = 73;
 constexpr int kTextCalculating = 74;
 constexpr int kTextCalculationDone = 75;
 constexpr int kTextCalculationFailed = 76;
-
-constexpr int kCalculationControls[] = {CALIB_PAN_DELETE_CALIB, CALIB_PAN_START_CALIB, CALIB_PAN_ABORT_CALIB,
-                                        CALIB_PAN_POLE_NUM};
 
 bool IsDigitOrNumberKey(int key)
 {
@@ -75,8 +72,8 @@ void RunPendingCalculation()
 
 void DimCalculationControls(bool dimmed)
 {
-    for (const int control : kCalculationControls)
-        SetCalibControlsDimmed({control}, dimmed);
+    SetCalibControlsDimmed({CALIB_PAN_DELETE_CALIB, CALIB_PAN_START_CALIB, CALIB_PAN_ABORT_CALIB, CALIB_PAN_POLE_NUM},
+                           dimmed);
 }
 
 // Nothing was written: the panel takes a new count.
