@@ -10,6 +10,9 @@ namespace {
 // Stream packets the adapter keeps queued beyond what the host has taken.
 constexpr uint32_t kPacketsAhead = 3;
 
+// The driver's status for a read that timed out.
+constexpr uint32_t kReadTimedOut = 0xE000100C;
+
 std::wstring Widen(const std::string &text) { return std::wstring(text.begin(), text.end()); }
 
 } // namespace
@@ -43,6 +46,8 @@ DravioAdapterLink::DravioAdapterLink(dravio::sim::ISimController &driver, SimUsb
     plugged_ = true;
     status_ = driver_.SetWriteHandler(device_, SimUsbAdapter::kOutEndpoint, &DravioAdapterLink::OnRequest, this);
     if (status_ == 0)
+        status_ = driver_.SetReadHandler(device_, SimUsbAdapter::kInEndpoint, &DravioAdapterLink::OnIdleRead, this);
+    if (status_ == 0)
         pump_ = std::thread([this] { PumpStream(); });
 }
 
@@ -57,6 +62,7 @@ DravioAdapterLink::~DravioAdapterLink()
         pump_.join();
     if (plugged_) {
         driver_.SetWriteHandler(device_, SimUsbAdapter::kOutEndpoint, nullptr, nullptr);
+        driver_.SetReadHandler(device_, SimUsbAdapter::kInEndpoint, nullptr, nullptr);
         driver_.RemoveDevice(device_);
     }
 }
@@ -72,6 +78,14 @@ uint32_t DravioAdapterLink::OnRequest(void *context, dravio::sim::ISimController
     }
     link.wake_.notify_all();
     return 0;
+}
+
+uint32_t DravioAdapterLink::OnIdleRead(void *context, dravio::sim::ISimController &, uint32_t, uint8_t)
+{
+    auto &link = *static_cast<DravioAdapterLink *>(context);
+    std::lock_guard lock(link.mutex_);
+    // A stream's next packet is on its way; any other answer would be there already.
+    return link.adapter_.Streaming() ? 0 : kReadTimedOut;
 }
 
 void DravioAdapterLink::DeliverAnswers()
