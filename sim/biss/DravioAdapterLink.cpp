@@ -84,8 +84,15 @@ uint32_t DravioAdapterLink::OnIdleRead(void *context, dravio::sim::ISimControlle
 {
     auto &link = *static_cast<DravioAdapterLink *>(context);
     std::lock_guard lock(link.mutex_);
-    // A stream's next packet is on its way; any other answer would be there already.
-    return link.adapter_.Streaming() ? 0 : kReadTimedOut;
+    if (link.adapter_.Streaming())
+        return 0; // the pump brings the next packet
+    // A late answer goes out once the transfer it waits for has ended; else nothing is coming.
+    std::vector<uint8_t> answer;
+    if (!link.adapter_.SendResponse(4096, answer))
+        return kReadTimedOut;
+    link.driver_.Deliver(link.device_, SimUsbAdapter::kInEndpoint, answer.data(),
+                         static_cast<uint32_t>(answer.size()));
+    return 0;
 }
 
 void DravioAdapterLink::DeliverAnswers()

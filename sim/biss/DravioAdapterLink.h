@@ -3,9 +3,10 @@
 // each request frame to the firmware and whose bulk IN endpoint 0x81 carries
 // the answers. While the firmware streams, a pump keeps a few packets queued
 // ahead of the host's reads, as the adapter fills its packets on its own.
-// Otherwise every answer goes out with its request, so a read that finds
-// nothing waiting would wait in vain: it times out at once instead of after
-// the host's real-time wait.
+// Otherwise answers go out with their request, and a read that finds none
+// waiting asks the firmware for a late one (the end of a transfer that
+// outlasted its patience); when none is owed, the read times out at once
+// instead of after the host's real-time wait.
 #pragma once
 
 #include "SimUsbAdapter.h"
