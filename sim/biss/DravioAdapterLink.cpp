@@ -1,5 +1,7 @@
 #include "DravioAdapterLink.h"
 
+#include "sim/dravio/DriverProtocol.h"
+
 #include <chrono>
 #include <string>
 
@@ -9,9 +11,6 @@ namespace {
 
 // Stream packets the adapter keeps queued beyond what the host has taken.
 constexpr uint32_t kPacketsAhead = 3;
-
-// The driver's status for a read that timed out.
-constexpr uint32_t kReadTimedOut = 0xE000100C;
 
 std::wstring Widen(const std::string &text) { return std::wstring(text.begin(), text.end()); }
 
@@ -89,7 +88,7 @@ uint32_t DravioAdapterLink::OnIdleRead(void *context, dravio::sim::ISimControlle
     // A late answer goes out once the transfer it waits for has ended; else nothing is coming.
     std::vector<uint8_t> answer;
     if (!link.adapter_.SendResponse(4096, answer))
-        return kReadTimedOut;
+        return dravio::sim::wire::status::kTimeout;
     link.driver_.Deliver(link.device_, SimUsbAdapter::kInEndpoint, answer.data(),
                          static_cast<uint32_t>(answer.size()));
     return 0;
