@@ -1,6 +1,7 @@
-// Shows the start panel and the main panel in real windows, in English and then in German, and
-// writes their pictures into the folder named on the command line. Run under Xvfb, the pictures
-// are the windows as the X server shows them.
+// Shows the start panel and the main panel in real windows, in English and then in German, then
+// lets the tool connect to the simulated demo encoder and shows the connected main panel; writes
+// their pictures into the folder named on the command line. Run under Xvfb, the pictures are the
+// windows as the X server shows them.
 #include <windows.h>
 
 #include <cstdio>
@@ -41,6 +42,19 @@ void ShowOnly(int shown, int hidden)
     DisplayPanel(shown);
 }
 
+// The connection timer on the first panel, in real time, until the main panel shows.
+bool Connect(cvi::TestDriver &driver, double mostSeconds)
+{
+    SetTimerEnabled(ToolTimer::Init, true);
+    for (double waited = 0.0; waited < mostSeconds; waited += 0.5) {
+        driver.Advance(0.5);
+        int visible = 0;
+        if (GetPanelAttribute(g_mainPanel, ATTR_VISIBLE, &visible) >= 0 && visible)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -74,6 +88,18 @@ int main(int argc, char *argv[])
     Picture(driver, g_mainPanel, "calvista_main_de.png");
     ShowOnly(g_firstPanel, g_mainPanel);
     Picture(driver, g_firstPanel, "calvista_first_de.png");
+
+    // Connected to the demo encoder of the simulated driver: identification and parameters read.
+    driver.ChooseMenuItem(MainMenuBar(), VANTREL_MENU_ENGLISH_LAN);
+    SetEnvironmentVariableA("VANTREL_SIMULATION", "1");
+    SetEnvironmentVariableA("VANTREL_SIM_DEMO", "1");
+    if (Connect(driver, 280.0)) {
+        Picture(driver, g_mainPanel, "calvista_connected_en.png");
+    } else {
+        std::fprintf(stderr, "the demo encoder did not connect\n");
+        ++g_failures;
+    }
+    SetTimerEnabled(ToolTimer::Main, false);
 
     CleanUpKelto();
     return g_failures == 0 ? 0 : 1;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the screenshot program of the configuration tool under Xvfb with Wine's X11 driver (the
-# test prefix has no display driver) and checks that it wrote its four PNG pictures.
+# test prefix has no display driver) and checks that it wrote its five PNG pictures, the last one
+# connected to the simulated demo encoder.
 # Usage: xvfb-screenshots.sh <calvista_screens.exe> <wine prefix> <picture folder>
 set -u
 exe=$1 prefix=$2 folder=$3
@@ -12,7 +13,7 @@ if [ ! -f "$prefix/.ready" ]; then
   wineserver -w
   touch "$prefix/.ready"
 fi
-pictures="calvista_first_en.png calvista_main_en.png calvista_main_de.png calvista_first_de.png"
+pictures="calvista_first_en.png calvista_main_en.png calvista_main_de.png calvista_first_de.png calvista_connected_en.png"
 rm -rf "$folder"
 mkdir -p "$folder"
 # The language files are looked up from the working folder: the program's own folder.
