@@ -90,7 +90,9 @@ int main(int argc, char *argv[])
     Picture(driver, g_firstPanel, "calvista_first_de.png");
 
     // Connected to the demo encoder of the simulated driver: identification and parameters read.
+    ShowOnly(g_mainPanel, g_firstPanel);
     driver.ChooseMenuItem(MainMenuBar(), VANTREL_MENU_ENGLISH_LAN);
+    ShowOnly(g_firstPanel, g_mainPanel);
     SetEnvironmentVariableA("VANTREL_SIMULATION", "1");
     SetEnvironmentVariableA("VANTREL_SIM_DEMO", "1");
     if (Connect(driver, 280.0)) {
