@@ -296,6 +296,12 @@ void SimKeltoEncoder::BeforeFrame(biss::SimBissSlave &slave)
     slave.SetChannels({{frame.bits, frame.data, 0, 0}});
 }
 
+bool SimKeltoEncoder::DrivesLine()
+{
+    std::lock_guard lock(mutex_);
+    return Active();
+}
+
 void SimKeltoEncoder::RefreshPower()
 {
     const bool on = switchedOn_ && (!supply_ || supply_());

@@ -119,6 +119,7 @@ private:
     bool ReadRegister(uint8_t address, uint8_t &value) override;
     bool WriteRegister(uint8_t address, uint8_t value) override;
     void BeforeFrame(biss::SimBissSlave &slave) override;
+    bool DrivesLine() override;
 
     bool Active() const { return powered_ && !lost_; }
     void RefreshPower();

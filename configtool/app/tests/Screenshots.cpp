@@ -1,7 +1,9 @@
 // Shows the start panel and the main panel in real windows, in English and then in German, and
 // writes their pictures into the folder named on the command line; then, in expert mode on a
 // simulated encoder with a 100-pole ring, the calibration panel before and at the end of a
-// successful run. Run under Xvfb, the pictures are the windows as the X server shows them.
+// successful run. With "connected" after the folder it instead lets the tool connect to the
+// simulated demo encoder on its own and shows the connected main panel. Run under Xvfb, the
+// pictures are the windows as the X server shows them.
 #include <windows.h>
 
 #include <cstdio>
@@ -119,13 +121,44 @@ void CalibrationPictures(cvi::TestDriver &driver)
     }
 }
 
+// The connection timer on the first panel, in real time, until the main panel shows.
+bool Connect(cvi::TestDriver &driver, double mostSeconds)
+{
+    SetTimerEnabled(ToolTimer::Init, true);
+    for (double waited = 0.0; waited < mostSeconds; waited += 0.5) {
+        driver.Advance(0.5);
+        int visible = 0;
+        if (GetPanelAttribute(g_mainPanel, ATTR_VISIBLE, &visible) >= 0 && visible)
+            return true;
+    }
+    return false;
+}
+
+// Connected to the demo encoder of the simulated driver: identification and parameters read.
+void ConnectedPicture(cvi::TestDriver &driver)
+{
+    if (Connect(driver, 280.0)) {
+        Picture(driver, g_mainPanel, "calvista_connected_en.png");
+    } else {
+        std::fprintf(stderr, "the demo encoder did not connect\n");
+        ++g_failures;
+    }
+    SetTimerEnabled(ToolTimer::Main, false);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: calvista_screens <folder>\n");
+    const bool connected = argc == 3 && std::string(argv[2]) == "connected";
+    if (argc != 2 && !connected) {
+        std::fprintf(stderr, "usage: calvista_screens <folder> [connected]\n");
         return 2;
+    }
+    if (connected) {
+        // Read when ferrolink first loads the simulated driver.
+        SetEnvironmentVariableA("VANTREL_SIMULATION", "1");
+        SetEnvironmentVariableA("VANTREL_SIM_DEMO", "1");
     }
     char folder[MAX_PATH] = {};
     GetFullPathNameA(argv[1], MAX_PATH, folder, nullptr);
@@ -138,6 +171,11 @@ int main(int argc, char *argv[])
     if (InitializeKelto(1, arguments, kProgramName, kProgramVersion, kProgramFullTitle, kExpertPassword,
                         kShortRightsText, kLongRightsText) < 0)
         return 1;
+    if (connected) {
+        ConnectedPicture(driver);
+        CleanUpKelto();
+        return g_failures == 0 ? 0 : 1;
+    }
     // No encoder will answer here; the start panel keeps its first status.
     SetTimerEnabled(ToolTimer::Init, false);
     Picture(driver, g_firstPanel, "calvista_first_en.png");
