@@ -7,6 +7,7 @@
 
 #include "BlockTransfer.h"
 #include "BusyState.h"
+#include "ConfigurationWrite.h"
 #include "ConnectionSequence.h"
 #include "Languages.h"
 #include "LiveReadingPause.h"
@@ -40,6 +41,14 @@ int FailWithSupervision(int code)
 unsigned FieldAddress(SysField field)
 {
     return calvista::SysRegField(field).address;
+}
+
+// The expert page and the field show what the encoder now holds: a later refresh of the pages
+// (the modification marker's) or a configuration write must not bring back the old value.
+void ShowWrittenField(int control, SysField field, std::uint32_t value)
+{
+    calvista::SysRegField(field).value = static_cast<std::int32_t>(value);
+    SetDerivedValue(ExpertPage(), control, value);
 }
 
 // Read the command byte from RAM, set ZERO_SET in it and write it back.
@@ -87,7 +96,7 @@ int SetStartsetOffset(int position)
     const auto value = StartsetOffsetFor(CtrlDouble(position, TAB_POS_ZERO_SHIFT_DEG), ReferenceSysSettings.resolution);
     if (!value)
         return 0;
-    SetDerivedValue(ExpertPage(), TAB_EXPERT_STARTSET_OFFSET, *value);
+    ShowWrittenField(TAB_EXPERT_STARTSET_OFFSET, SysField::STARTSET_OFFSET, *value);
     const unsigned address = FieldAddress(SysField::STARTSET_OFFSET);
     if (const int code = StoreByte(address, (*value >> 8) & 0xFF, kMailboxWriteRam, kMailboxWriteEeprom, true))
         return code;
@@ -165,9 +174,13 @@ int ZEROSET_CB(int, int, int event, void *, int, int)
     if (const int code = ReadOffset(offset))
         return FailWithSupervision(code);
     const calvista::ShiftedOffset shifted = calvista::ApplyZeroShift(offset, zeroShift, ReferenceSysSettings.resolution);
-    SetDerivedValue(ExpertPage(), TAB_EXPERT_OFFSET, shifted.offset);
+    ShowWrittenField(TAB_EXPERT_OFFSET, SysField::OFFSET, shifted.offset);
     if (shifted.changed) {
         if (const int code = WriteOffset(shifted.offset))
+            return FailWithSupervision(code);
+    }
+    if (shifted.offset != 0) {
+        if (const int code = SetModifiedState())
             return FailWithSupervision(code);
     }
 

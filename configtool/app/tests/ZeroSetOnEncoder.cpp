@@ -127,6 +127,7 @@ TEST_F(ZeroSetOnEncoderTest, ZeroSetShiftsTheOffsetTheEncoderTook)
     EXPECT_EQ(RamBytes(19, 4), "00 00 04 E8 ");
     EXPECT_EQ(Encoder().OutputCount(), 1000);
     EXPECT_EQ(Number(Page(2), TAB_EXPERT_OFFSET), 0x4E8);
+    EXPECT_EQ(Encoder().Eeprom(sim::kelto::address::kModificationIndicator) & 1, 0);  // changed by the tool
     EXPECT_EQ(Value(position, TAB_POS_SENSDATA), 9000);
     EXPECT_EQ(Text(g_warnPanel, WARN_PANEL_WARN_TXT), "Update started, please do not remove Vantrel.");
     EXPECT_FALSE(driver.IsShown(g_warnPanel));
@@ -150,6 +151,7 @@ TEST_F(ZeroSetOnEncoderTest, RotaryStartSetOnAnSsiEncoderPresetsTwiceAndReturnsT
     EXPECT_EQ(EepromBytes(23, 2), "05 DC ");  // 1500, row 8 at 1 µm
     EXPECT_EQ(RamBytes(23, 2), "05 DC ");
     EXPECT_EQ(Number(Page(2), TAB_EXPERT_STARTSET_OFFSET), 1500);
+    EXPECT_EQ(Number(position, TAB_POS_ZERO_SHIFT_DEG), 90.0);  // the pages refreshed with the marker
     EXPECT_EQ(Encoder().ZeroSetsCarriedOut(), 2u);
     EXPECT_EQ(Encoder().OutputCount(), 0);  // the neutral shift of 10000 keeps the preset's zero
     EXPECT_EQ(Value(position, TAB_POS_SENSDATA), 77);  // a rotary start set leaves the display
