@@ -12,6 +12,7 @@
 #include "SensorLinkState.h"
 #include "Timers.h"
 #include "ToolFixture.h"
+#include "ToolState.h"
 #include "Vantrel_Kelto_uir.h"
 #include "cvi/UserInterface.h"
 
@@ -202,4 +203,28 @@ TEST_F(ZeroSetOnEncoderTest, StoredErrorsAreShownBeforeTheLatchesAreCleared)
     EXPECT_EQ(Encoder().Ram(27), error::kNoMagnetBand);
     EXPECT_TRUE(IsTimerEnabled(ToolTimer::Main));  // the supervision takes over
     EXPECT_FALSE(IsTimerEnabled(ToolTimer::Read));
+}
+
+TEST_F(ZeroSetOnEncoderTest, RestartButtonRestartsTheEncoderAndKeepsItsError)
+{
+    Connect("standard", kProtocolBiss);
+    g_expertMode = 1;
+    SetTabPageAttribute(g_mainPanel, MAIN_PANEL_TABS, 3, ATTR_VISIBLE, 1);
+    ASSERT_EQ(driver.SelectTab(g_mainPanel, MAIN_PANEL_TABS, 3), cvi::InputStatus::Accepted);
+
+    ASSERT_EQ(driver.Click(Page(3), TAB_EXP_2_RESTART_SENSOR), cvi::InputStatus::Accepted);
+    EXPECT_EQ(g_link.lastError, 0);
+    EXPECT_EQ(g_link.connected, 1);
+    EXPECT_TRUE(IsTimerEnabled(ToolTimer::Main));
+    EXPECT_EQ(Text(g_mainPanel, MAIN_PANEL_MAIN_MESSAGE), "READY");
+
+    // An encoder that no longer answers: the restart fails, the tool says so and starts again.
+    Encoder().SetLost(true);
+    driver.AnswerPopup(1);
+    ASSERT_EQ(driver.Click(Page(3), TAB_EXP_2_RESTART_SENSOR), cvi::InputStatus::Accepted);
+    EXPECT_NE(g_link.lastError, 0);
+    ASSERT_FALSE(driver.Popups().empty());
+    EXPECT_EQ(driver.Popups().back().message,
+              "Vantrel was removed and/or data communication error. Application will be restarted.");
+    EXPECT_TRUE(driver.IsShown(g_firstPanel));
 }
