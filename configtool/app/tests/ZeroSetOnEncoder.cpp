@@ -134,6 +134,14 @@ TEST_F(ZeroSetOnEncoderTest, ZeroSetShiftsTheOffsetTheEncoderTook)
     EXPECT_FALSE(driver.IsShown(g_warnPanel));
     EXPECT_TRUE(IsTimerEnabled(ToolTimer::Main));
     EXPECT_EQ(Text(g_mainPanel, MAIN_PANEL_MAIN_MESSAGE), "READY");
+
+    // A preset the mailbox does not answer ends the zero set; the supervision takes over.
+    Encoder().SetMailboxAnswers(false);
+    ASSERT_EQ(driver.Click(position, TAB_POS_ZEROSET), cvi::InputStatus::Accepted);
+    EXPECT_NE(g_link.lastError, 0);
+    EXPECT_EQ(Encoder().ZeroSetsCarriedOut(), 1u);
+    EXPECT_EQ(EepromBytes(19, 4), "00 00 04 E8 ");
+    EXPECT_TRUE(IsTimerEnabled(ToolTimer::Main));
 }
 
 TEST_F(ZeroSetOnEncoderTest, RotaryStartSetOnAnSsiEncoderPresetsTwiceAndReturnsToSsi)
