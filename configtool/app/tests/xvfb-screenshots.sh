@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs the screenshot program of the configuration tool under Xvfb with Wine's X11 driver (the
-# test prefix has no display driver) and checks that it wrote its four PNG pictures.
+# test prefix has no display driver) and checks that it wrote its PNG pictures.
 # Usage: xvfb-screenshots.sh <calvista_screens.exe> <wine prefix> <picture folder>
 set -u
 exe=$1 prefix=$2 folder=$3
@@ -12,7 +12,8 @@ if [ ! -f "$prefix/.ready" ]; then
   wineserver -w
   touch "$prefix/.ready"
 fi
-pictures="calvista_first_en.png calvista_main_en.png calvista_main_de.png calvista_first_de.png"
+pictures="calvista_first_en.png calvista_main_en.png calvista_main_de.png calvista_first_de.png
+  calvista_calib_ready_en.png calvista_calib_done_en.png"
 rm -rf "$folder"
 mkdir -p "$folder"
 # The language files are looked up from the working folder: the program's own folder.
