@@ -248,6 +248,12 @@ unsigned SimKeltoEncoder::MailboxCommands() const
     return mailbox_.CommandsCarriedOut();
 }
 
+unsigned SimKeltoEncoder::ZeroSetsCarriedOut() const
+{
+    std::lock_guard lock(mutex_);
+    return zeroSets_;
+}
+
 bool SimKeltoEncoder::ReadRegister(uint8_t address, uint8_t &value)
 {
     std::lock_guard lock(mutex_);
@@ -434,6 +440,7 @@ void SimKeltoEncoder::WriteRamByte(uint16_t address, uint8_t value)
 // EEPROM, where the host reads it back to apply its zero shift.
 void SimKeltoEncoder::ZeroSet()
 {
+    ++zeroSets_;
     const uint32_t offset = static_cast<uint32_t>(-DirectedCount());
     for (int i = 0; i < 4; ++i) {
         const uint8_t byte = static_cast<uint8_t>(offset >> (24 - 8 * i));

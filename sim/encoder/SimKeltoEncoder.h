@@ -113,6 +113,7 @@ public:
     uint8_t LiveErrors();
     bool OutputsSsi() const;
     unsigned MailboxCommands() const;
+    unsigned ZeroSetsCarriedOut() const;
     const KeltoModel &Model() const { return model_; }
 
 private:
@@ -151,6 +152,7 @@ private:
     bool powered_ = false;
     bool lost_ = false;
     bool mailboxAnswers_ = true;
+    unsigned zeroSets_ = 0;
 
     uint8_t injectedErrors_ = 0;
     Diagnosis exactness_;

@@ -69,6 +69,7 @@ TEST_F(PositionTest, ZeroSetStoresTheOffsetForTheShift)
     host.WriteRam(14, command | 0x02);
     EXPECT_EQ(Position(), 0);
     EXPECT_EQ(host.ReadRam(14), uint8_t{0});
+    EXPECT_EQ(encoder.ZeroSetsCarriedOut(), 1u);
     EXPECT_EQ(EepromOffset(), 0xFFFFEC78u); // -5000
     EXPECT_EQ(host.ReadRam(22), uint8_t{0x78});
 
