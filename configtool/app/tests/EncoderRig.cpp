@@ -63,6 +63,16 @@ EncoderRig::EncoderRig(sim::kelto::KeltoModel model)
     UseClockOf(rig_.get());
 }
 
+sim::kelto::SimKeltoEncoder &EncoderRig::Replace(sim::kelto::KeltoModel model)
+{
+    encoder_->Detach();
+    encoder_ = std::make_unique<sim::kelto::SimKeltoEncoder>(std::move(model));
+    encoder_->Attach(rig_->line.Slave(0));
+    encoder_->SetClock(&rig_->clock);
+    encoder_->SetPowerSupply(sim::kelto::PoweredWhileAdapterOpen(SimulatedDriver(), rig_->link.DeviceNumber()));
+    return *encoder_;
+}
+
 EncoderRig::~EncoderRig()
 {
     // As the tool disconnects: the handle closed, the link settings back to their reset values.

@@ -16,6 +16,8 @@ public:
     EncoderRig &operator=(const EncoderRig &) = delete;
 
     sim::kelto::SimKeltoEncoder &Encoder() { return *encoder_; }
+    // Another encoder on the same cable: the first one is unplugged, this one takes its place.
+    sim::kelto::SimKeltoEncoder &Replace(sim::kelto::KeltoModel model);
 
 private:
     std::unique_ptr<sim::biss::UsbAdapterRig> rig_;

@@ -11,7 +11,7 @@
 #include "kr/holders.h"
 #include "kr/trace_log.h"
 #include "log_failure_box.h"
-#include "proxy_stub_registration.h"
+#include "automation/ProxyStubRegistration.h"
 #include "setup_engine.h"
 #include "temp_launch.h"
 

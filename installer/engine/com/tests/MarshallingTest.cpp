@@ -3,7 +3,7 @@
 // and the user-interface thread, and events firing back across.
 
 #include "automation/BootstrapError.h"
-#include "automation/ProxyStubs.h"
+#include "automation/ProxyStubRegistration.h"
 #include "automation/SuiteErrors.h"
 
 #include "TestObjects.h"
@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <span>
 #include <thread>
 
 namespace {
@@ -57,7 +58,7 @@ private:
     {
         Apartment apartment;
         CProxyStubRegistration proxies;
-        registration_ = proxies.Register();
+        registration_ = proxies.registered() == LauncherProxyStubs().count ? S_OK : E_FAIL;
         MSG message;
         PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
         id_ = GetCurrentThreadId();
@@ -169,7 +170,7 @@ TEST(Marshalling, EngineInterfacesCrossToAnotherApartmentAndEventsFireBack)
 {
     Apartment apartment;
     CProxyStubRegistration proxies;
-    ASSERT_EQ(S_OK, proxies.Register());
+    ASSERT_EQ(LauncherProxyStubs().count, proxies.registered());
 
     com::ComPtr<com::Object<TestEngine>> engine;
     ASSERT_EQ(S_OK, com::MakeObject(engine));
@@ -272,9 +273,9 @@ TEST(Marshalling, RegistrationCoversTheMarshalledInterfaces)
     EXPECT_HRESULT_FAILED(CoGetPSClsid(IID_IParcel, &found));
     {
         CProxyStubRegistration proxies;
-        ASSERT_EQ(S_OK, proxies.Register());
-        EXPECT_EQ(12u, MarshalledInterfaces().size());
-        for (const IID* iid : MarshalledInterfaces()) {
+        ASSERT_EQ(12u, proxies.registered());
+        const proxy_stub_set& marshalled = LauncherProxyStubs();
+        for (const IID* iid : std::span(marshalled.interfaces, marshalled.count)) {
             ASSERT_EQ(S_OK, CoGetPSClsid(*iid, &found));
             EXPECT_TRUE(IsEqualGUID(*iid, found));
             com::ComPtr<IPSFactoryBuffer> factory;

@@ -1,4 +1,4 @@
-#include "proxy_stub_registration.h"
+#include "automation/ProxyStubRegistration.h"
 
 #include <gtest/gtest.h>
 

@@ -1,24 +1,10 @@
 // The launcher's marshalling set: the dispatch interfaces of its type library,
 // served by the marshalling code widl writes for it.
-#include "proxy_stub_registration.h"
+#include "automation/ProxyStubRegistration.h"
 
-extern "C" {
-extern const IID IID_IBootstrap;
-extern const IID IID_IBootstrap2;
-extern const IID IID_ISuiteExtension;
-extern const IID IID_ISuiteExtension2;
-extern const IID IID_IParcels;
-extern const IID IID_IParcel;
-extern const IID IID_IParcel2;
-extern const IID IID_IFeatures;
-extern const IID IID_IFeature;
-extern const IID IID_IBootstrapError;
-extern const IID IID__IBootstrapEvents;
-extern const IID IID__IParcelEvents;
+#include "automation/Interfaces.h"
 
-// The class object of the type library's marshalling code for one interface.
-HRESULT TessarelProxyStubClassObject(const IID* iid, void** object);
-}
+#include "ProxyStubClassObject.h"
 
 namespace {
 
