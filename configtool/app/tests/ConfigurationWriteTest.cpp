@@ -17,6 +17,7 @@
 #include "RegisterFields.h"
 #include "RegisterImage.h"
 #include "SensorMemoryMap.h"
+#include "Timers.h"
 #include "SensorLinkState.h"
 #include "ToolFixture.h"
 #include "ToolState.h"
@@ -76,13 +77,15 @@ protected:
 
     static int Sys() { return GetTabPanel(0); }
 
-    // Every byte that differs lies in the written configuration or is the marker.
+    // Every byte that differs lies in the written configuration, is the marker or, on a frame-type
+    // capable encoder, the identifier's frame-type character.
     static void ExpectOnlyConfigurationChanged(const Eeprom &before, const Eeprom &after)
     {
         for (std::uint16_t address = 0; address < before.size(); ++address) {
             if (before[address] == after[address])
                 continue;
-            bool written = address == calvista::kModificationMarkerAddress;
+            bool written = address == calvista::kModificationMarkerAddress ||
+                           (address == calvista::kFrameTypeIdentifierAddress && g_firmware.frameTypeCapable);
             for (const calvista::AddressRange &range : calvista::kWrittenConfiguration)
                 written = written || range.Contains(address);
             EXPECT_TRUE(written) << "address " << address << " changed from " << int{before[address]} << " to "
@@ -134,8 +137,8 @@ TEST_F(ConfigurationWriteTest, ReadShowsTheEncoderAndWriteChangesOnlyItsConfigur
     EXPECT_EQ(after[kSelres] & 0x1F, 18);
     ExpectDorvelCrcFits(after);
     EXPECT_EQ(after[calvista::kModificationMarkerAddress], before[calvista::kModificationMarkerAddress] & 0xFE);
-    // The encoder runs on what was written: its RAM took the new blocks over at the restart.
-    EXPECT_EQ(Encoder().Ram(kSsiResolution), 2);
+    // The frame type stays as the page showed it (DIAG.).
+    EXPECT_EQ(after[calvista::kFrameTypeIdentifierAddress], '2');
     EXPECT_EQ(Text(g_mainPanel, MAIN_PANEL_PARAM_STATE), "MODIFIED");
     EXPECT_TRUE(Dimmed(Sys(), TAB_SYS_WRITE_CFG));
     EXPECT_FALSE(driver.IsShown(g_warnPanel));
@@ -171,9 +174,11 @@ TEST_F(ConfigurationWriteTest, WithoutAValidFactoryCopyTheTypeCodeGivesTheSettin
     EXPECT_EQ(after[kSelres] & 0x1F, 16);
     EXPECT_EQ(after[kFctrLow] | ((after[kFctrHigh] & 0x7F) << 8), 4);
     ExpectDorvelCrcFits(after);
-    // Restored is as delivered; the restart found the encoder answering SSI.
+    // The standard frame, also in the identifier; restored is as delivered.
+    EXPECT_EQ(output & 0x08, 0x08);
+    EXPECT_EQ(after[calvista::kFrameTypeIdentifierAddress], '1');
     EXPECT_EQ(after[calvista::kModificationMarkerAddress], 0xFF);
-    EXPECT_TRUE(Encoder().OutputsSsi());
+    EXPECT_EQ(Text(g_mainPanel, MAIN_PANEL_PARAM_STATE), "ORIGINAL");
     EXPECT_FALSE(driver.IsShown(g_warnPanel));
 }
 
@@ -226,4 +231,22 @@ TEST_F(ConfigurationWriteTest, DeclinedOrUnusableRestoreLeavesTheEncoderAlone)
     EXPECT_EQ(EncoderEeprom(), before);
     EXPECT_EQ(g_link.lastError, 0);
     EXPECT_EQ(Text(g_mainPanel, MAIN_PANEL_MAIN_MESSAGE), "READY");
+}
+
+TEST_F(ConfigurationWriteTest, FailedWriteHandsTheEncoderToSupervision)
+{
+    Plug("standard");
+    TakeOverEncoderImage(true);
+    const Eeprom before = EncoderEeprom();
+    ASSERT_EQ(driver.SetValue(Sys(), TAB_SYS_VANTREL_RES, 2), cvi::InputStatus::Accepted);
+    Encoder().SetMailboxAnswers(false);
+
+    ASSERT_EQ(driver.Click(Sys(), TAB_SYS_WRITE_CFG), cvi::InputStatus::Accepted);
+    EXPECT_NE(g_link.lastError, 0);
+    EXPECT_EQ(EncoderEeprom(), before);
+    EXPECT_FALSE(driver.IsShown(g_warnPanel));
+    EXPECT_TRUE(IsTimerEnabled(ToolTimer::Main));
+    // Nothing was written: the change is still pending.
+    EXPECT_FALSE(Dimmed(Sys(), TAB_SYS_WRITE_CFG));
+    SetTimerEnabled(ToolTimer::Main, false);
 }

@@ -6,6 +6,7 @@
 #include "EncoderRig.h"
 #include "FirmwareSpecifics.h"
 #include "LiveRead.h"
+#include "MasterSetup.h"
 #include "MonitorSamples.h"
 #include "Panels.h"
 #include "SensorLinkState.h"
@@ -20,6 +21,7 @@ namespace {
 namespace error = sim::kelto::error;
 
 constexpr double kMicrometresPerSecond = 1000.0;  // 1000 counts per second at 1 µm
+constexpr double kErrorByteReadSeconds = 3.0;     // two control reads of register 0x48 at most
 
 class LiveMonitorEncoderTest : public MainPanelTest {
 protected:
@@ -75,14 +77,15 @@ TEST_F(LiveMonitorEncoderTest, DisplayFollowsTheHeadAndItsErrorBits)
     EXPECT_EQ(Value(Page(), TAB_POS_SENSDATA_ERROR), 0);
     EXPECT_EQ(Value(Page(), TAB_POS_DRV_IN_MK), 0);
 
+    // The error byte travels over the control channel, one bit per frame: a read takes a while.
     rig_->Encoder().SetErrors(error::kDriveInMk | error::kNoMagnetBand);
-    driver.Advance(0.2);
+    driver.Advance(kErrorByteReadSeconds);
     EXPECT_EQ(Value(Page(), TAB_POS_DRV_IN_MK), 1);
     EXPECT_EQ(Value(Page(), TAB_POS_NO_MAGNETICTAPE), 1);
     EXPECT_EQ(Value(Page(), TAB_POS_SSI_OVERCLK), 0);
     EXPECT_EQ(Value(Page(), TAB_POS_PELLIN_ERROR), 0);
     rig_->Encoder().SetErrors(0);
-    driver.Advance(0.2);
+    driver.Advance(kErrorByteReadSeconds);
     EXPECT_EQ(Value(Page(), TAB_POS_DRV_IN_MK), 0);
 
     // Released by the operator: supervision takes over again.

@@ -12,6 +12,7 @@
 #include "EncoderRig.h"
 #include "FirmwareSpecifics.h"
 #include "LiveRead.h"
+#include "MasterSetup.h"
 #include "MonitorSamples.h"
 #include "Panels.h"
 #include "SensorLinkState.h"

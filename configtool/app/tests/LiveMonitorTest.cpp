@@ -71,6 +71,25 @@ TEST_F(LiveMonitorTest, BissFrameIsShownRecordedAndPlotted)
     EXPECT_EQ(driver.PlotCount(Page(), TAB_POS_POS_GRAPH), 0);
 }
 
+TEST_F(LiveMonitorTest, RecordStartsAgainAtItsLimit)
+{
+    Feed(kProtocolBiss, 54, 0, 0, 0xFA254940);  // a red VEF plot
+    SampleCount = 99997;
+    Feed(kProtocolBiss, 54, 0, 0, 0xFA254940);
+    EXPECT_EQ(SampleCount, 99998U);
+    EXPECT_EQ(PositionSamples[99997], 1000);
+    // The 99,999th sample clears both graphs and the record.
+    Feed(kProtocolBiss, 54, 0, 0, 0xFA254940);
+    EXPECT_EQ(SampleCount, 0U);
+    EXPECT_EQ(PositionSamples[99998], 0);
+    EXPECT_EQ(VefPlotColour, 0x0000FFU);
+    EXPECT_EQ(driver.PlotCount(Page(), TAB_POS_POS_GRAPH), 0);
+    EXPECT_EQ(driver.PlotCount(Page(), TAB_POS_VEF_GRAPH), 0);
+    Feed(kProtocolBiss, 54, 0, 0, 0xFA254940);
+    EXPECT_EQ(SampleCount, 1U);
+    EXPECT_EQ(driver.PlotCount(Page(), TAB_POS_POS_GRAPH), 1);
+}
+
 TEST_F(LiveMonitorTest, SsiErrorByteKeepsVefAndShowsItsBits)
 {
     Feed(kProtocolSsi, 32, 2, 0, (77U << 16) | (200U << 8));
