@@ -448,8 +448,8 @@ TEST_F(AutoDetectionTest, BadArgumentsAndAMissingLineGiveCodes)
     EXPECT_EQ(eBISS_NO_INTERFACE, Detect(kChainFile, &count)) << "no adapter selected";
     EXPECT_EQ(eBISS_NO_INTERFACE, Detect("", &count));
     Select();
-    // An empty line fails the start-up already, and the data sheet's read.
-    EXPECT_EQ(eBISS_FRAME_FAILED, Detect(kChainFile, &count));
+    // On an empty line the start-up waits in vain, and the data sheet's read fails.
+    EXPECT_EQ(eBISS_BISS_COMM_FAILED, Detect(kChainFile, &count));
     EXPECT_EQ(eBISS_REGISTER_REJECTED, Detect("", &count));
     // The first slave answers no access: the detection's code stays although
     // the master write succeeds.

@@ -131,7 +131,7 @@ TEST_F(SimulatedAdapterTest, StartUpRunsFifteenStepsAndNeedsAnsweringSlaves)
     Plug();
     ASSERT_EQ(0, BISS(BISS_SetInterface)(handle_, eBISS_IF_DRAVIO_A, ""));
     ASSERT_EQ(0, BISS(BISS_SetFrameParam)(handle_, 0, eBISS_FP_SCD_LENGTH, 24));
-    EXPECT_EQ(eBISS_FRAME_FAILED, BISS(BISS_InitBissComm)(handle_)) << "nobody on the line";
+    EXPECT_EQ(eBISS_BISS_COMM_FAILED, BISS(BISS_InitBissComm)(handle_)) << "nobody on the line: the start-up waits in vain";
     rig_->line.AddSlave().SetChannels({{24, 0x123456, 0x43, 0}});
     rig_->master.Trace().Clear();
     EXPECT_EQ(0, BISS(BISS_InitBissComm)(handle_));

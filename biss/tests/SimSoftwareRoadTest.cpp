@@ -135,7 +135,7 @@ TEST_F(SoftwareRoadTest, TheFrameCycleThroughRegistersDeliversTheData)
     EXPECT_EQ(0u, mask);
 
     // Nobody answers: 13 after a start-up.
-    slave_->SetProtocol(sim::biss::LineProtocol::Ssi);
+    rig_->line.SetStuckLow(true);
     rig_->master.Trace().Clear();
     EXPECT_EQ(eBISS_BISS_COMM_FAILED,
               master_.RunFrameCycleThroughRegisters(1, buffer.data(), &mask, 4, &bit, &delivered));

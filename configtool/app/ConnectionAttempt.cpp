@@ -6,6 +6,7 @@
 #include "ConnectionSequence.h"
 #include "FirmwareSpecifics.h"
 #include "Languages.h"
+#include "MainPanelClose.h"
 #include "MasterSetup.h"
 #include "Panels.h"
 #include "ParameterPages.h"
@@ -127,6 +128,7 @@ void ShowMainPanel()
     HidePanel(g_firstPanel);
     MillisecSleep(0.1);
     DisplayPanel(g_mainPanel);
+    InstallMainCallback(MAIN_CALLBACK_CB, nullptr, 0);
     SetLocalizedNotification(kMessageConnecting, kSlotInitStatus);
     SetTimerEnabled(ToolTimer::Init, false);
     SetTimerEnabled(ToolTimer::Main, true);

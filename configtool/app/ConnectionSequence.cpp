@@ -214,6 +214,11 @@ int InitConnection()
     return g_link.lastError;
 }
 
+bool LooksLikeSsiVantrel(int code)
+{
+    return code == eBISS_BISS_COMM_FAILED || (code != 0 && g_link.communicationReady);
+}
+
 int SSItoBISS()
 {
     g_link.switchedToBiss = 1;

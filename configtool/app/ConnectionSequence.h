@@ -6,6 +6,9 @@
 
 // ConfigInterface, then TestConnection; a reachable encoder opens the system page.
 int InitConnection();
+// After a failed InitConnection: the answer of an encoder that outputs SSI. Either the test timed
+// out, or the start-up found the line answering while the control channel stayed silent.
+bool LooksLikeSsiVantrel(int code);
 // One test access: the SCD without a control access while switched or in SSI, a RAM read in
 // BiSS. Shows whether the encoder answered; any other protocol tests nothing.
 int TestConnection();

@@ -112,7 +112,7 @@ int RestartSensor()
     SetFwVerSpecific(true, true, false);
     const int code = InitConnection();
     bool wasSsi = false;
-    if (code == kStartupTimedOut) {
+    if (LooksLikeSsiVantrel(code)) {
         SwitchSsiVantrelToBiss();
         wasSsi = true;
     }

@@ -85,8 +85,7 @@ int Reconnect()
     g_calibPanelShown = 0;
     SetLoadstate(kMessagePleaseWait);
     bool wasSsi = false;
-    if (InitConnection() == eBISS_BISS_COMM_FAILED) {
-        // An encoder that outputs SSI does not answer the BiSS test.
+    if (LooksLikeSsiVantrel(InitConnection())) {
         SetLoadstate(kMessagePleaseWait);
         MillisecSleep(0.1);
         SSItoBISS();

@@ -48,7 +48,7 @@ FrameProtocol ChooseFrameProtocol(const std::vector<ChannelSetup> &channels)
     return {};
 }
 
-ScdCapture CaptureScd(const std::vector<ChannelSetup> &channels, const std::vector<bool> &bits)
+ScdCapture CaptureScd(const std::vector<ChannelSetup> &channels, const std::vector<bool> &bits, bool ssiWord)
 {
     ScdCapture capture;
     size_t next = 0;
@@ -66,7 +66,7 @@ ScdCapture CaptureScd(const std::vector<ChannelSetup> &channels, const std::vect
         if (!setup.used)
             continue;
         capture.usedMask |= static_cast<uint8_t>(1u << n);
-        const bool complete = next + setup.dataBits + setup.crcBits <= bits.size();
+        const bool complete = ssiWord || next + setup.dataBits + setup.crcBits <= bits.size();
         const uint64_t data = take(setup.dataBits);
         capture.data[n] = data;
         bool valid = complete;
@@ -75,7 +75,7 @@ ScdCapture CaptureScd(const std::vector<ChannelSetup> &channels, const std::vect
             const uint32_t mask = (1u << setup.crcBits) - 1;
             if (setup.crcInverted)
                 received = ~received & mask;
-            valid = valid && received == ComputeCrc(data, setup.dataBits, setup.polynomial, 0);
+            valid = valid && !ssiWord && received == ComputeCrc(data, setup.dataBits, setup.polynomial, 0);
         }
         if (valid)
             capture.validMask |= static_cast<uint8_t>(1u << n);

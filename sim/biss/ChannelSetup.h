@@ -40,7 +40,9 @@ struct ScdCapture {
 };
 
 // Takes each used channel's data and CRC bits from the received bits in turn
-// and checks the CRC (start value 0). Missing bits read as 0.
-ScdCapture CaptureScd(const std::vector<ChannelSetup> &channels, const std::vector<bool> &bits);
+// and checks the CRC (start value 0). Missing bits read as 0; they make the
+// channel invalid unless the bits are an SSI word on a line that stays low
+// after it, where only a channel without CRC can be valid.
+ScdCapture CaptureScd(const std::vector<ChannelSetup> &channels, const std::vector<bool> &bits, bool ssiWord = false);
 
 } // namespace sim::biss

@@ -1,5 +1,7 @@
 #include "DravioAdapterLink.h"
 
+#include "sim/dravio/DriverProtocol.h"
+
 #include <chrono>
 #include <string>
 
@@ -43,6 +45,8 @@ DravioAdapterLink::DravioAdapterLink(dravio::sim::ISimController &driver, SimUsb
     plugged_ = true;
     status_ = driver_.SetWriteHandler(device_, SimUsbAdapter::kOutEndpoint, &DravioAdapterLink::OnRequest, this);
     if (status_ == 0)
+        status_ = driver_.SetReadHandler(device_, SimUsbAdapter::kInEndpoint, &DravioAdapterLink::OnIdleRead, this);
+    if (status_ == 0)
         pump_ = std::thread([this] { PumpStream(); });
 }
 
@@ -57,6 +61,7 @@ DravioAdapterLink::~DravioAdapterLink()
         pump_.join();
     if (plugged_) {
         driver_.SetWriteHandler(device_, SimUsbAdapter::kOutEndpoint, nullptr, nullptr);
+        driver_.SetReadHandler(device_, SimUsbAdapter::kInEndpoint, nullptr, nullptr);
         driver_.RemoveDevice(device_);
     }
 }
@@ -71,6 +76,21 @@ uint32_t DravioAdapterLink::OnRequest(void *context, dravio::sim::ISimController
         link.DeliverAnswers();
     }
     link.wake_.notify_all();
+    return 0;
+}
+
+uint32_t DravioAdapterLink::OnIdleRead(void *context, dravio::sim::ISimController &, uint32_t, uint8_t)
+{
+    auto &link = *static_cast<DravioAdapterLink *>(context);
+    std::lock_guard lock(link.mutex_);
+    if (link.adapter_.Streaming())
+        return 0; // the pump brings the next packet
+    // A late answer goes out once the transfer it waits for has ended; else nothing is coming.
+    std::vector<uint8_t> answer;
+    if (!link.adapter_.SendResponse(4096, answer))
+        return dravio::sim::wire::status::kTimeout;
+    link.driver_.Deliver(link.device_, SimUsbAdapter::kInEndpoint, answer.data(),
+                         static_cast<uint32_t>(answer.size()));
     return 0;
 }
 

@@ -3,6 +3,10 @@
 // each request frame to the firmware and whose bulk IN endpoint 0x81 carries
 // the answers. While the firmware streams, a pump keeps a few packets queued
 // ahead of the host's reads, as the adapter fills its packets on its own.
+// Otherwise answers go out with their request, and a read that finds none
+// waiting asks the firmware for a late one (the end of a transfer that
+// outlasted its patience); when none is owed, the read times out at once
+// instead of after the host's real-time wait.
 #pragma once
 
 #include "SimUsbAdapter.h"
@@ -45,6 +49,8 @@ public:
 private:
     static uint32_t OnRequest(void *context, dravio::sim::ISimController &driver, uint32_t device,
                               uint8_t endpoint, const uint8_t *data, uint32_t length);
+    static uint32_t OnIdleRead(void *context, dravio::sim::ISimController &driver, uint32_t device,
+                               uint8_t endpoint);
     void DeliverAnswers();
     void PumpStream();
 

@@ -16,17 +16,27 @@ LineFrame SimBissLine::RunFrame(LineProtocol protocol, bool cdm)
 {
     LineFrame frame;
     frame.answered = !stuckLow_ && !slaves_.empty();
-    for (const auto &slave : slaves_)
-        if (slave->Protocol() != protocol)
-            frame.answered = false;
 
     // Data leave each slave first; the control bit comes at the end of the frame.
     std::vector<std::vector<bool>> data;
-    for (const auto &slave : slaves_)
+    std::vector<bool> driving;
+    for (const auto &slave : slaves_) {
         data.push_back(slave->FrameBits());
+        driving.push_back(slave->DrivesLine());
+    }
     bool cds = false;
-    for (const auto &slave : slaves_)
-        cds = slave->ExchangeControlBit(cdm) || cds;
+    for (size_t i = 0; i < slaves_.size(); ++i) {
+        const SimBissSlave &slave = *slaves_[i];
+        const bool speaks = slave.Protocol() == protocol;
+        const bool ssiWord = protocol == LineProtocol::BiSS && slave.Protocol() == LineProtocol::Ssi;
+        if ((!speaks && !ssiWord) || !driving[i])
+            frame.answered = false;
+        frame.ssiWord = frame.ssiWord || ssiWord;
+        // An SSI slave reads the master's bit but has no way to answer it.
+        const bool slaveCds = slaves_[i]->ExchangeControlBit(cdm);
+        if (speaks)
+            cds = slaveCds || cds;
+    }
 
     if (!frame.answered)
         return frame;

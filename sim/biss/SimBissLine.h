@@ -11,9 +11,12 @@
 namespace sim::biss {
 
 struct LineFrame {
-    bool answered = false;  // the chain answered in the frame's protocol
+    bool answered = false;  // the line was driven: every slave put its bits on it
     std::vector<bool> bits; // data bits as received, first bit first
     bool cds = false;       // the control bit the master receives
+    // An SSI word clocked in a BiSS frame: the line stays low after it, so
+    // every further bit reads 0, and no CRC was ever sent.
+    bool ssiWord = false;
 };
 
 class SimBissLine {
@@ -30,8 +33,11 @@ public:
     bool StuckLow() const { return stuckLow_; }
 
     // One frame in the given protocol carrying the master's control bit. Every
-    // slave sees the control bit; the chain answers only when every slave
-    // speaks that protocol.
+    // slave sees the control bit. The chain answers when every slave drives
+    // the line: a slave that speaks the frame's protocol, or an SSI slave
+    // clocked by a BiSS master, which shifts out its word all the same but
+    // has no control bit to send. A slave that does not drive the line
+    // (unpowered, lost) leaves the frame unanswered.
     LineFrame RunFrame(LineProtocol protocol, bool cdm);
 
 private:

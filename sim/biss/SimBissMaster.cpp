@@ -70,6 +70,7 @@ void SimBissMaster::Store(uint8_t address, uint8_t value)
 void SimBissMaster::StartInstruction(uint8_t value)
 {
     uint8_t &st = regs_[reg::kStatus];
+    startUpWaiting_ = false;
     if (ignoresInstructions_) {
         regs_[reg::kInstruction] = value;
         st &= static_cast<uint8_t>(~status::kEndOfCycle);
@@ -114,6 +115,10 @@ void SimBissMaster::StartInstruction(uint8_t value)
 
 void SimBissMaster::AfterAccess()
 {
+    if (startUpWaiting_) {
+        RunStartUpFrame();
+        return;
+    }
     if (countdown_ == 0 || --countdown_ > 0)
         return;
     if (stopPending_) {
@@ -133,14 +138,23 @@ void SimBissMaster::Complete()
         return; // taken, but the cycle never ends
     runningInstruction_ = value;
     if (value & instr::kStartUp) {
-        regs_[reg::kStatus] |= status::kAccessOk | status::kAccepted;
-        RunFrame(FrameKind::StartUp, false);
+        RunStartUpFrame();
+        return;
     } else if (value & instr::kAccess) {
         RunAccessInstruction();
     } else {
         RunFrame(FrameKind::Single, (value & instr::kFrameMask) == 0x02);
     }
     EndCycle();
+}
+
+void SimBissMaster::RunStartUpFrame()
+{
+    regs_[reg::kStatus] |= status::kAccessOk | status::kAccepted;
+    RunFrame(FrameKind::StartUp, false);
+    startUpWaiting_ = (regs_[reg::kStatus] & status::kAnswered) == 0;
+    if (!startUpWaiting_)
+        EndCycle();
 }
 
 void SimBissMaster::EndCycle()
@@ -207,7 +221,7 @@ bool SimBissMaster::RunFrame(FrameKind kind, bool cdm)
     uint8_t &st = regs_[reg::kStatus];
     uint8_t channelStatus[2] = {0, 0};
     if (answered) {
-        const ScdCapture capture = CaptureScd(channels, lineFrame.bits);
+        const ScdCapture capture = CaptureScd(channels, lineFrame.bits, lineFrame.ssiWord);
         for (size_t n = 0; n < channels.size() && n < capture.data.size(); ++n) {
             if (!(capture.usedMask & (1u << n)))
                 continue;

@@ -4,7 +4,9 @@
 // Timing is counted in register accesses: an instruction written to 0xF4
 // keeps reading back for L further accesses (any register) and completes
 // after the L-th, when the frame (or transfer) runs and 0xF0 bit 0 (end of
-// cycle) is set again. 0x80 stops at once.
+// cycle) is set again. 0x80 stops at once. The start-up step (0x10) keeps
+// clocking until the line answers: with nobody answering its cycle does not
+// end until the next instruction.
 #pragma once
 
 #include "ChannelSetup.h"
@@ -59,6 +61,7 @@ private:
     void AfterAccess();
     void Complete();
     void EndCycle();
+    void RunStartUpFrame();
     void RunAccessInstruction();
     // Runs one frame on the line and takes in its data; returns the control bit received.
     bool RunFrame(FrameKind kind, bool cdm);
@@ -76,6 +79,7 @@ private:
     uint8_t runningInstruction_ = 0;
     bool ignoresInstructions_ = false;
     bool neverEndsCycle_ = false;
+    bool startUpWaiting_ = false;  // the start-up step has not been answered yet
     bool frameRateTooHigh_ = false;
     bool lastCds_ = false;
     uint32_t frameNumber_ = 0;

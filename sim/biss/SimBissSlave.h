@@ -42,6 +42,8 @@ public:
 
     // The bits the slave puts on the line in one frame, first bit first.
     std::vector<bool> FrameBits();
+    // Whether the slave drove the line in the frame FrameBits was asked for.
+    bool DrivesLine() const { return !behaviour_ || behaviour_->DrivesLine(); }
 
     SlaveRegisterFile &Registers() { return registers_; }
     const SlaveRegisterFile &Registers() const { return registers_; }

@@ -34,6 +34,10 @@ public:
 
     // Just before a frame's single-cycle data leave the slave.
     virtual void BeforeFrame(SimBissSlave &slave) { (void)slave; }
+
+    // Whether the device drives the data line in the frame that just ran
+    // (asked after BeforeFrame); a device without power does not.
+    virtual bool DrivesLine() { return true; }
 };
 
 } // namespace sim::biss

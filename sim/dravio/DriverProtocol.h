@@ -71,6 +71,7 @@ constexpr uint32_t kOpenPipes = 0xE0001007;
 constexpr uint32_t kAlreadyBound = 0xE0001008;
 constexpr uint32_t kNotBound = 0xE0001009;
 constexpr uint32_t kDeviceRemoved = 0xE000100A;
+constexpr uint32_t kTimeout = 0xE000100C;
 constexpr uint32_t kInvalidRecipient = 0xE000100D;
 constexpr uint32_t kInvalidType = 0xE000100E;
 constexpr uint32_t kInvalidControlCode = 0xE000100F;

@@ -193,4 +193,18 @@ uint32_t DriverState::AcceptWrite(std::unique_lock<std::mutex> &guard, SimDevice
     return 0;
 }
 
+uint32_t DriverState::AskForData(std::unique_lock<std::mutex> &guard, SimDevice &device, uint8_t endpoint)
+{
+    const EndpointBehaviour &behaviour = device.Endpoint(endpoint);
+    const ReadHandler handler = behaviour.readHandler;
+    if (!handler)
+        return 0;
+    void *context = behaviour.readHandlerContext;
+    const uint32_t number = device.number;
+    guard.unlock();
+    const uint32_t status = handler(context, owner, number, endpoint);
+    guard.lock();
+    return status;
+}
+
 } // namespace dravio::sim

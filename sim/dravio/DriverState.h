@@ -110,6 +110,10 @@ struct DriverState {
     // The device's side of a written transfer: handler, loop-back or sink.
     // Releases the lock while a handler runs. Returns the write's status.
     uint32_t AcceptWrite(std::unique_lock<std::mutex> &guard, SimDevice &device, const Request &request);
+
+    // Asks the read handler of an IN endpoint for data when a read finds none.
+    // Releases the lock while the handler runs. Returns the handler's status.
+    uint32_t AskForData(std::unique_lock<std::mutex> &guard, SimDevice &device, uint8_t endpoint);
 };
 
 std::wstring LowerCase(std::wstring_view text);

@@ -39,6 +39,13 @@ struct DeviceSetup {
 using WriteHandler = uint32_t (*)(void *context, ISimController &sim, uint32_t device, uint8_t endpoint,
                                   const uint8_t *data, uint32_t length);
 
+// Called when a read on an IN endpoint that has a handler finds no data
+// waiting. The handler may Deliver data, which the read then takes. It
+// returns 0 to leave the read pending, or a status that ends the read at
+// once: a device that knows nothing more is coming answers with the
+// driver's time-out, so the caller's wait costs no real time.
+using ReadHandler = uint32_t (*)(void *context, ISimController &sim, uint32_t device, uint8_t endpoint);
+
 // One control request of the class or vendor codes or of a pipe control transfer.
 struct ControlRequest {
     bool deviceToHost;
@@ -124,10 +131,12 @@ public:
 
     // Endpoints: a silent endpoint never completes a transfer; an OUT endpoint
     // loops its data back to an IN endpoint (0 ends the loop) or hands it to a
-    // handler; Deliver queues data that the IN endpoint's reads receive.
+    // handler; an IN endpoint asks its read handler when a read finds nothing;
+    // Deliver queues data that the IN endpoint's reads receive.
     virtual uint32_t SetEndpointSilent(uint32_t number, uint8_t endpoint, bool silent) = 0;
     virtual uint32_t SetLoopback(uint32_t number, uint8_t outEndpoint, uint8_t inEndpoint) = 0;
     virtual uint32_t SetWriteHandler(uint32_t number, uint8_t outEndpoint, WriteHandler handler, void *context) = 0;
+    virtual uint32_t SetReadHandler(uint32_t number, uint8_t inEndpoint, ReadHandler handler, void *context) = 0;
     virtual uint32_t Deliver(uint32_t number, uint8_t inEndpoint, const void *data, uint32_t length) = 0;
 
     // The next count requests with that control code, or transfers on that

@@ -35,6 +35,8 @@ struct EndpointBehaviour {
     uint8_t loopbackTo = 0;
     WriteHandler handler = nullptr;
     void *handlerContext = nullptr;
+    ReadHandler readHandler = nullptr;
+    void *readHandlerContext = nullptr;
     std::deque<std::vector<uint8_t>> queue;   // data the IN endpoint has ready for reads
 };
 

@@ -323,6 +323,16 @@ uint32_t SimDriver::SetWriteHandler(uint32_t number, uint8_t outEndpoint, WriteH
     });
 }
 
+uint32_t SimDriver::SetReadHandler(uint32_t number, uint8_t inEndpoint, ReadHandler handler, void *context)
+{
+    if (!(inEndpoint & 0x80))
+        return ERROR_INVALID_PARAMETER;
+    return ChangeDevice(*state_, number, [&](SimDevice &device) {
+        device.Endpoint(inEndpoint).readHandler = handler;
+        device.Endpoint(inEndpoint).readHandlerContext = context;
+    });
+}
+
 uint32_t SimDriver::Deliver(uint32_t number, uint8_t inEndpoint, const void *data, uint32_t length)
 {
     if (!(inEndpoint & 0x80) || (!data && length))

@@ -56,6 +56,7 @@ public:
     uint32_t SetEndpointSilent(uint32_t number, uint8_t endpoint, bool silent) override;
     uint32_t SetLoopback(uint32_t number, uint8_t outEndpoint, uint8_t inEndpoint) override;
     uint32_t SetWriteHandler(uint32_t number, uint8_t outEndpoint, WriteHandler handler, void *context) override;
+    uint32_t SetReadHandler(uint32_t number, uint8_t inEndpoint, ReadHandler handler, void *context) override;
     uint32_t Deliver(uint32_t number, uint8_t inEndpoint, const void *data, uint32_t length) override;
     uint32_t FailNextControl(uint32_t number, uint32_t code, uint32_t count, uint32_t status) override;
     uint32_t FailNextTransfer(uint32_t number, uint8_t endpoint, uint32_t count, uint32_t status) override;

@@ -233,6 +233,17 @@ BOOL SubmitTransfer(DriverState &s, const std::shared_ptr<SimHandle> &handle, bo
         return Pend(s, request, true);
 
     EndpointBehaviour &behaviour = device.Endpoint(endpoint);
+    if (!write && !request->isochronous && !behaviour.silent && !device.HasPending(endpoint) &&
+        behaviour.queue.empty()) {
+        // Nothing waiting: the device may answer now, or know that nothing is coming.
+        const uint32_t status = s.AskForData(guard, device, endpoint);
+        if (handle->closed)
+            return FailAtSubmission(s, *request, ERROR_OPERATION_ABORTED);
+        if (!device.present)
+            return FailAtSubmission(s, *request, wire::status::kDeviceRemoved);
+        if (status != 0 && behaviour.queue.empty() && !device.HasPending(endpoint))
+            return FailAtSubmission(s, *request, status);
+    }
     if (!write) {
         const bool ready = !behaviour.silent && !device.HasPending(endpoint) &&
                            (request->isochronous || !behaviour.queue.empty());

@@ -26,8 +26,10 @@ void KeltoMechanics::MountRing(uint16_t poles)
 void KeltoMechanics::SetPosition(double position)
 {
     motion_ = nullptr;
+    frameMotion_ = nullptr;
     start_ = position;
     since_ = Seconds();
+    frames_ = 0;
 }
 
 void KeltoMechanics::SetSpeed(double perSecond)
@@ -36,11 +38,26 @@ void KeltoMechanics::SetSpeed(double perSecond)
     speed_ = perSecond;
 }
 
+void KeltoMechanics::SetStepPerFrame(double perFrame)
+{
+    Rebase();
+    perFrame_ = perFrame;
+}
+
 void KeltoMechanics::SetMotion(std::function<double(double)> motion)
 {
     Rebase();
     speed_ = 0.0;
+    perFrame_ = 0.0;
     motion_ = std::move(motion);
+}
+
+void KeltoMechanics::SetFrameMotion(std::function<double(uint64_t)> motion)
+{
+    Rebase();
+    speed_ = 0.0;
+    perFrame_ = 0.0;
+    frameMotion_ = std::move(motion);
 }
 
 double KeltoMechanics::Seconds() const
@@ -53,7 +70,9 @@ double KeltoMechanics::RawPosition() const
     const double elapsed = Seconds() - since_;
     if (motion_)
         return motion_(elapsed);
-    return start_ + speed_ * elapsed;
+    if (frameMotion_)
+        return frameMotion_(frames_);
+    return start_ + speed_ * elapsed + perFrame_ * static_cast<double>(frames_);
 }
 
 // The position reached so far becomes the new starting point.
@@ -61,7 +80,9 @@ void KeltoMechanics::Rebase()
 {
     start_ = RawPosition();
     since_ = Seconds();
+    frames_ = 0;
     motion_ = nullptr;
+    frameMotion_ = nullptr;
 }
 
 double KeltoMechanics::Position() const

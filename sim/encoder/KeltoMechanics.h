@@ -1,8 +1,9 @@
 // What the encoder head sits over: a linear magnetic scale (position in
 // micrometres) or a rotary ring of poles (angle in degrees), still, moving
-// at a constant speed, or following a motion of its own. Poles are 2 mm
-// long on both. Time comes from the simulation's clock; without one, time
-// stands still.
+// at a constant speed, by a step at every frame the encoder sends, or
+// following a motion of its own in time or in frames. Poles are 2 mm long on
+// both. Time comes from the simulation's clock; without one, time stands
+// still.
 #pragma once
 
 #include "SimClock.h"
@@ -25,8 +26,14 @@ public:
     void SetPosition(double position);
     // Units per second, from the current position on.
     void SetSpeed(double perSecond);
+    // Units per frame sent, from the current position on; adds to the speed.
+    void SetStepPerFrame(double perFrame);
     // position(seconds since this call); null stops where it is.
     void SetMotion(std::function<double(double)> motion);
+    // position(frames sent since this call); null stops where it is.
+    void SetFrameMotion(std::function<double(uint64_t)> motion);
+    // The encoder sends a frame.
+    void CountFrame() { ++frames_; }
 
     // The position now: on a ring, the angle within one turn [0, 360).
     double Position() const;
@@ -46,8 +53,11 @@ private:
     uint16_t ringPoles_ = 0;
     double start_ = 0.0;
     double speed_ = 0.0;
+    double perFrame_ = 0.0;
     double since_ = 0.0;
+    uint64_t frames_ = 0;
     std::function<double(double)> motion_;
+    std::function<double(uint64_t)> frameMotion_;
 };
 
 } // namespace sim::kelto

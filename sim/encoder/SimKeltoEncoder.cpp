@@ -136,6 +136,18 @@ void SimKeltoEncoder::SetMotion(std::function<double(double seconds)> motion)
     mechanics_.SetMotion(std::move(motion));
 }
 
+void SimKeltoEncoder::SetStepPerFrame(double perFrame)
+{
+    std::lock_guard lock(mutex_);
+    mechanics_.SetStepPerFrame(perFrame);
+}
+
+void SimKeltoEncoder::SetFrameMotion(std::function<double(uint64_t frames)> motion)
+{
+    std::lock_guard lock(mutex_);
+    mechanics_.SetFrameMotion(std::move(motion));
+}
+
 void SimKeltoEncoder::SetErrors(uint8_t errorBits)
 {
     std::lock_guard lock(mutex_);
@@ -277,10 +289,17 @@ void SimKeltoEncoder::BeforeFrame(biss::SimBissSlave &slave)
         slave.SetChannels({});
         return;
     }
+    mechanics_.CountFrame();
     UpdateDirection();
     UpdateStatus();
     const ScdFrame frame = CurrentFrame();
     slave.SetChannels({{frame.bits, frame.data, 0, 0}});
+}
+
+bool SimKeltoEncoder::DrivesLine()
+{
+    std::lock_guard lock(mutex_);
+    return Active();
 }
 
 void SimKeltoEncoder::RefreshPower()

@@ -5,6 +5,14 @@
 // frames in the calibration format (0x11 bits 3-5 = 7); every other format
 // sends the absolute position.
 //
+// On a ring, a calibration frame carries the number of the pole under the
+// head (counted from the ring's zero angle) and the two signal values the
+// head sees in its direction of travel. The frame's nE bit is the ok bit:
+// it drops, and the inconsistency bit of the error byte rises, while the
+// ring parameters the encoder runs with (0x00-0x04, loaded from the EEPROM
+// at power-up) name another pole count or another code than the mounted
+// ring carries.
+//
 // Power: the encoder runs while it is switched on and its supply (when one is
 // given) delivers; each power-up loads RAM 0-95 from the EEPROM, so RAM
 // changes last until the next power cycle. Unpowered or lost, it puts no
@@ -75,6 +83,10 @@ public:
     void SetPosition(double position);
     void SetSpeed(double perSecond);
     void SetMotion(std::function<double(double seconds)> motion);
+    // A turntable stepped with the frames: every frame the encoder sends
+    // (single-cycle reads and control-channel frames alike) moves it on.
+    void SetStepPerFrame(double perFrame);
+    void SetFrameMotion(std::function<double(uint64_t frames)> motion);
 
     // Errors present in the head and its chips (error:: bits), reported live,
     // latched and stored.
@@ -107,6 +119,7 @@ private:
     bool ReadRegister(uint8_t address, uint8_t &value) override;
     bool WriteRegister(uint8_t address, uint8_t value) override;
     void BeforeFrame(biss::SimBissSlave &slave) override;
+    bool DrivesLine() override;
 
     bool Active() const { return powered_ && !lost_; }
     void RefreshPower();

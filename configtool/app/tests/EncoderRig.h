@@ -16,6 +16,8 @@ public:
     EncoderRig &operator=(const EncoderRig &) = delete;
 
     sim::kelto::SimKeltoEncoder &Encoder() { return *encoder_; }
+    // The adapter, its master and the bus behind the encoder.
+    sim::biss::UsbAdapterRig &Adapter() { return *rig_; }
     // Another encoder on the same cable: the first one is unplugged, this one takes its place.
     sim::kelto::SimKeltoEncoder &Replace(sim::kelto::KeltoModel model);
 

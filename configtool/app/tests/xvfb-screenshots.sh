@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the screenshot program of the configuration tool under Xvfb with Wine's X11 driver (the
-# test prefix has no display driver) and checks that it wrote its four PNG pictures.
+# test prefix has no display driver), once for the panels and the calibration and once connected to
+# the simulated demo encoder, and checks that it wrote its PNG pictures.
 # Usage: xvfb-screenshots.sh <calvista_screens.exe> <wine prefix> <picture folder>
 set -u
 exe=$1 prefix=$2 folder=$3
@@ -12,15 +13,18 @@ if [ ! -f "$prefix/.ready" ]; then
   wineserver -w
   touch "$prefix/.ready"
 fi
-pictures="calvista_first_en.png calvista_main_en.png calvista_main_de.png calvista_first_de.png"
+pictures="calvista_first_en.png calvista_main_en.png calvista_main_de.png calvista_first_de.png
+  calvista_calib_ready_en.png calvista_calib_done_en.png calvista_connected_en.png"
 rm -rf "$folder"
 mkdir -p "$folder"
 # The language files are looked up from the working folder: the program's own folder.
 cd "$(dirname "$exe")"
-xvfb-run -a -s "-screen 0 1280x1024x24" wine "$exe" "$folder"
-status=$?
-wineserver -k 2>/dev/null || true
-[ $status = 0 ] || { echo "screenshot program failed with $status"; exit 1; }
+for mode in "" connected; do
+  xvfb-run -a -s "-screen 0 1280x1024x24" wine "$exe" "$folder" $mode
+  status=$?
+  wineserver -k 2>/dev/null || true
+  [ $status = 0 ] || { echo "screenshot program ${mode:+($mode) }failed with $status"; exit 1; }
+done
 for picture in $pictures; do
   [ -s "$folder/$picture" ] && [ "$(head -c 4 "$folder/$picture" | tail -c 3)" = PNG ] ||
     { echo "no PNG picture $folder/$picture"; exit 1; }

@@ -36,10 +36,11 @@ protected:
             seam.CloseHandle(h);
     }
 
-    HANDLE Open()
+    HANDLE Open(DWORD flags = 0)
     {
         const std::wstring path = L"\\\\.\\Dravio_Device" + std::to_wstring(link.DeviceNumber());
-        HANDLE h = seam.CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        HANDLE h =
+            seam.CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, flags, nullptr);
         if (h != INVALID_HANDLE_VALUE)
             handles.push_back(h);
         return h;
@@ -48,8 +49,15 @@ protected:
     template <class In> BOOL Control(HANDLE h, DWORD code, const In &in, void *out = nullptr, DWORD outLength = 0,
                                      DWORD *returned = nullptr)
     {
+        // With an OVERLAPPED, as an overlapped handle requires.
         DWORD count = 0;
-        const BOOL ok = seam.DeviceIoControl(h, code, const_cast<In *>(&in), sizeof in, out, outLength, &count, nullptr);
+        OVERLAPPED overlapped{};
+        overlapped.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        BOOL ok =
+            seam.DeviceIoControl(h, code, const_cast<In *>(&in), sizeof in, out, outLength, &count, &overlapped);
+        if (!ok && GetLastError() == ERROR_IO_PENDING)
+            ok = GetOverlappedResult(h, &overlapped, &count, TRUE);
+        CloseHandle(overlapped.hEvent);
         if (returned)
             *returned = count;
         return ok;
@@ -75,12 +83,12 @@ protected:
     }
 
     // Configures the device and binds one handle to each pipe.
-    void Connect(uint16_t alternateSetting = 1)
+    void Connect(uint16_t alternateSetting = 1, DWORD inFlags = 0)
     {
         HANDLE device = Open();
         ASSERT_NE(device, INVALID_HANDLE_VALUE);
         ASSERT_TRUE(Configure(device, alternateSetting));
-        in = Open();
+        in = Open(inFlags);
         out = Open();
         const uint8_t inEndpoint = 0x81, outEndpoint = 0x02;
         ASSERT_TRUE(Control(in, wire::kBindPipe, inEndpoint));
@@ -102,6 +110,32 @@ protected:
             return {};
         buffer.resize(read);
         return buffer;
+    }
+
+    // One read on the overlapped IN handle, judged when it is submitted: the
+    // answer, or the error (a read left pending is cancelled).
+    struct Submission {
+        DWORD error = ERROR_SUCCESS;
+        Bytes answer;
+    };
+    Submission ReadAtOnce()
+    {
+        Submission result;
+        Bytes buffer(4096);
+        OVERLAPPED overlapped{};
+        overlapped.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        DWORD count = 0;
+        if (seam.ReadFile(in, buffer.data(), DWORD(buffer.size()), &count, &overlapped)) {
+            result.answer.assign(buffer.begin(), buffer.begin() + count);
+        } else {
+            result.error = GetLastError();
+            if (result.error == ERROR_IO_PENDING) {
+                seam.CancelIo(in);
+                WaitForSingleObject(overlapped.hEvent, INFINITE);
+            }
+        }
+        CloseHandle(overlapped.hEvent);
+        return result;
     }
 
     uint32_t Queued()
@@ -160,6 +194,38 @@ TEST_F(DravioLinkTest, RequestsAndAnswersCrossThePipes)
     EXPECT_EQ(Receive()[7], 0x10);
     EXPECT_EQ(Receive(), Bytes({2, 0, 0x25, 0x1F, 0, kIdle, 0xF4, 0, 0xFF, 0xFF}));
     EXPECT_EQ(Queued(), 0u);
+}
+
+TEST_F(DravioLinkTest, AnInstructionIsAnsweredOnceMoreOnlyWhenItsTransferOutlastsTheFirstAnswer)
+{
+    constexpr DWORD kTimedOut = 0xE000100C;
+    Connect(1, FILE_FLAG_OVERLAPPED);
+    line.Slave(0).Registers().Write(0x48, 0x5A);
+    // A mode 0 register read: the master ends it before the adapter answers, automatic frames go on.
+    Send({10, 0, 0x25, 0x1F, 0xE2, 0x48, 0xE3, 0, 0xE4, 1, 0xE5, 0xC0, 0xE8, 124, 0xFF, 0xFF, 0xFF, 0xFF});
+    EXPECT_EQ(ReadAtOnce().answer.size(), 18u);
+    Send({2, 0, 0x25, 0x1F, 0xF4, 9, 0xFF, 0xFF, 0xFF, 0xFF});
+    const Bytes started = ReadAtOnce().answer;
+    ASSERT_EQ(started.size(), 10u);
+    EXPECT_EQ(started[5] & (status::kEndOfCycle | status::kControlDone), status::kEndOfCycle | status::kControlDone);
+    // Stopping the automatic frames: the frame under way ends before the answer, so nothing more is owed
+    // and a read for more times out at once.
+    Send({2, 0, 0x25, 0x1F, 0xF4, 0, 0xFF, 0xFF, 0xFF, 0xFF});
+    EXPECT_EQ(ReadAtOnce().answer, Bytes({2, 0, 0x25, 0x1F, 0, kIdle | status::kControlDone, 0xF4, 0, 0xFF, 0xFF}));
+    EXPECT_EQ(ReadAtOnce().error, kTimedOut);
+
+    // A step that outlasts the adapter's patience is answered at once, and once more
+    // when it has ended: not before, but while the host waits for it.
+    adapter.SetPatience(0);
+    master.SetCompletionDelay(3);
+    Send({2, 0, 0x25, 0x1F, 0xF4, 0x10, 0xFF, 0xFF, 0xFF, 0xFF});
+    const Bytes early = ReadAtOnce().answer;
+    ASSERT_EQ(early.size(), 10u);
+    EXPECT_EQ(early[5] & status::kEndOfCycle, 0);
+    EXPECT_EQ(early[7], 0x10);
+    EXPECT_EQ(Queued(), 0u);
+    EXPECT_EQ(ReadAtOnce().answer, Bytes({2, 0, 0x25, 0x1F, 0, kIdle, 0xF4, 0, 0xFF, 0xFF}));
+    EXPECT_EQ(ReadAtOnce().error, kTimedOut);
 }
 
 TEST_F(DravioLinkTest, StreamRunsUntilTheNextRequest)

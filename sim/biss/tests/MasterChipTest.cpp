@@ -207,10 +207,10 @@ TEST_F(MasterChipTest, NoAnswerInTheWrongProtocolOrOnAStuckLine)
 {
     SimBissSlave &slave = line.AddSlave();
     slave.SetChannels({{8, 0x5A, 0, 0}});
-    slave.SetProtocol(LineProtocol::Ssi);
     ConfigureChannel(0, 0x47, 0);
+    master.Write(reg::kProtocolLow, 0xAA); // SSI: the BiSS slave's frame is not an SSI word
     EXPECT_EQ(Run(4) & status::kAnswered, 0);
-    master.Write(reg::kProtocolLow, 0xAA); // SSI
+    slave.SetProtocol(LineProtocol::Ssi);
     EXPECT_NE(Run(4) & status::kAnswered, 0);
     EXPECT_EQ(ScdSlot(0), 0x5Au);
     master.Write(reg::kProtocolLow, 0x00); // the third kind: nobody here speaks it
@@ -220,6 +220,42 @@ TEST_F(MasterChipTest, NoAnswerInTheWrongProtocolOrOnAStuckLine)
     line.SetStuckLow(true);
     EXPECT_EQ(Run(4) & status::kAnswered, 0);
     EXPECT_EQ(master.Read(reg::kLine) & 0x01, 0);
+}
+
+TEST_F(MasterChipTest, AnSsiSlaveClockedAsBissShiftsOutItsWordWithoutCrc)
+{
+    SimBissSlave &slave = line.AddSlave();
+    slave.SetChannels({{8, 0x5A, 0, 0}});
+    slave.SetProtocol(LineProtocol::Ssi);
+    // 16 data bits without CRC: the word, then the low line.
+    ConfigureChannel(0, 0x4F, 0);
+    EXPECT_EQ(Run(4), status::kEndOfCycle | status::kNoErrors);
+    EXPECT_EQ(ScdSlot(0), 0x5A00u);
+    // With a CRC the word is never valid, whatever the line reads where the CRC should be.
+    for (const uint64_t word : {0x00u, 0x5Au, 0xFFu}) {
+        slave.SetData(0, word);
+        ConfigureChannel(0, 0x47, 0xA1);
+        const uint8_t st = Run(4);
+        EXPECT_NE(st & status::kAnswered, 0) << word;
+        EXPECT_EQ(st & status::kDataValid, 0) << word;
+    }
+}
+
+TEST_F(MasterChipTest, TheStartUpStepWaitsUntilTheLineAnswers)
+{
+    SimBissSlave &slave = line.AddSlave();
+    slave.SetChannels({{8, 0x5A, 0, 0}});
+    ConfigureChannel(0, 0x47, 0);
+    line.SetStuckLow(true);
+    EXPECT_EQ(Run(0x10) & status::kEndOfCycle, 0);
+    line.SetStuckLow(false);
+    master.Read(reg::kStatus); // the next try is answered
+    EXPECT_NE(master.Peek(reg::kStatus) & status::kEndOfCycle, 0);
+
+    line.SetStuckLow(true);
+    EXPECT_EQ(Run(0x10) & status::kEndOfCycle, 0);
+    EXPECT_NE(Run(0x80) & status::kEndOfCycle, 0) << "a stop ends the wait";
+    EXPECT_EQ(master.Read(reg::kStatus) & status::kEndOfCycle, status::kEndOfCycle);
 }
 
 TEST(MasterChipLegacy, ProtocolFromTheChannelRegisters)

@@ -75,6 +75,63 @@ TEST_F(TransfersTest, WriteHandlerAnswersOnTheInEndpoint)
     EXPECT_EQ(0xE0000004u, refused.error);
 }
 
+// A device that is asked for data when a read finds none: it answers with
+// what it holds back, or says what becomes of the read.
+struct IdleDevice {
+    uint32_t asked = 0;
+    uint32_t status = 0;
+    Bytes late;
+};
+
+uint32_t AnswerIdleRead(void *context, ISimController &sim, uint32_t device, uint8_t endpoint)
+{
+    auto &idle = *static_cast<IdleDevice *>(context);
+    ++idle.asked;
+    if (!idle.late.empty()) {
+        sim.Deliver(device, endpoint, idle.late.data(), uint32_t(idle.late.size()));
+        idle.late.clear();
+    }
+    return idle.status;
+}
+
+TEST_F(TransfersTest, ReadHandlerAnswersOrEndsAReadThatFindsNothing)
+{
+    IdleDevice idle;
+    EXPECT_EQ(DWORD(ERROR_INVALID_PARAMETER), sim.SetReadHandler(device, 0x02, AnswerIdleRead, &idle));
+    ASSERT_EQ(0u, sim.SetReadHandler(device, 0x81, AnswerIdleRead, &idle));
+    uint8_t buffer[16]{};
+    Overlapped read;
+    DWORD bytes = 0;
+
+    // Nothing is coming: the read fails at once with the device's status.
+    idle.status = 0xE000100C;
+    EXPECT_FALSE(seam.ReadFile(in, buffer, sizeof buffer, &bytes, &read.ov));
+    EXPECT_EQ(0xE000100Cu, GetLastError());
+    EXPECT_FALSE(read.Signalled());
+    EXPECT_EQ(1u, idle.asked);
+
+    // An answer given when asked completes the read at once, whatever the status.
+    idle.late = {7, 8, 9};
+    EXPECT_TRUE(seam.ReadFile(in, buffer, sizeof buffer, &bytes, &read.ov));
+    EXPECT_EQ(3u, bytes);
+    EXPECT_EQ((Bytes{7, 8, 9}), Bytes(buffer, buffer + 3));
+
+    // Data already waiting is taken without asking.
+    const uint8_t data[2] = {1, 2};
+    sim.Deliver(device, 0x81, data, 2);
+    EXPECT_EQ(2u, Transfer(in, false, buffer, sizeof buffer).bytes);
+    EXPECT_EQ(2u, idle.asked);
+
+    // Status 0 leaves the read pending until data comes.
+    idle.status = 0;
+    EXPECT_FALSE(seam.ReadFile(in, buffer, sizeof buffer, &bytes, &read.ov));
+    EXPECT_EQ(DWORD(ERROR_IO_PENDING), GetLastError());
+    EXPECT_EQ(3u, idle.asked);
+    sim.Deliver(device, 0x81, data, 1);
+    EXPECT_TRUE(GetOverlappedResult(in, &read.ov, &bytes, TRUE));
+    EXPECT_EQ(1u, bytes);
+}
+
 TEST_F(TransfersTest, PendingReadFollowsTheOverlappedContract)
 {
     Overlapped read;

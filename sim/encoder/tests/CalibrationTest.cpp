@@ -2,6 +2,9 @@
 #include "EncoderOnLine.h"
 #include "KeltoPseudoRandomCode.h"
 
+#include <algorithm>
+#include <vector>
+
 using namespace sim::kelto;
 
 TEST(KeltoPseudoRandomCode, StartValuesAndLengths)
@@ -91,6 +94,48 @@ TEST_F(CalibrationTest, FramesCarryPoleAndSignalsOfEachDirection)
     encoder.SetPosition(90.0);
     const auto scd = host.Frame();
     EXPECT_EQ(int32_t(scd.data >> 22), 175000); // a quarter of 350 poles of 2000 counts
+}
+
+TEST_F(CalibrationTest, RingSteppedWithTheFramesTurnsForwardThenBack)
+{
+    encoder.MountRing(350);
+    Configure(350, 485, 9);
+    CalibrationSignals signals;
+    signals.backwardFirst = 0.9;
+    signals.backwardSecond = 1.0;
+    encoder.SetCalibrationSignals(signals);
+
+    // A third of a pole per frame, forward from the middle of pole 348 for 12 frames, then back.
+    const double step = 360.0 / 350.0 / 3;
+    encoder.SetPosition(PoleCentre(348));
+    encoder.SetFrameMotion([=](uint64_t frames) {
+        const double forward = static_cast<double>(std::min<uint64_t>(frames, 12));
+        const double back = static_cast<double>(frames > 12 ? frames - 12 : 0);
+        return PoleCentre(348) + step * (forward - back);
+    });
+    std::vector<unsigned> poles;
+    for (int frame = 0; frame < 24; ++frame) {
+        const Calibration c = Read();
+        ASSERT_TRUE(c.ok);
+        poles.push_back(c.pole);
+        if (frame == 11) {
+            EXPECT_EQ(c.first, 120u) << "forward";
+            EXPECT_EQ(c.second, 130u);
+        } else if (frame == 12) {
+            EXPECT_EQ(c.first, 113u) << "backward";
+            EXPECT_EQ(c.second, 125u);
+        }
+    }
+    const std::vector<unsigned> expected = {348, 349, 349, 349, 0, 0, 0, 1,   1,   1,   2,   2,
+                                            2,   1,   1,   1,   0, 0, 0, 349, 349, 349, 348, 348};
+    EXPECT_EQ(poles, expected);
+
+    // The frames of a control-channel access move the turntable on as well.
+    encoder.SetPosition(PoleCentre(10));
+    encoder.SetStepPerFrame(360.0 / 350.0 / 100);
+    EXPECT_EQ(Read().pole, 10u);
+    ASSERT_TRUE(host.ReadRam(17).has_value());
+    EXPECT_GT(Read().pole, 10u);
 }
 
 TEST_F(CalibrationTest, ConfigurationThatMissesTheRingIsInconsistent)
