@@ -8,6 +8,8 @@ std::uint8_t g_fileDialogUsed = 0;
 std::uint8_t g_sarvikInterface = 0;
 std::uint8_t g_absoluteQuadrature = 0;
 std::uint8_t g_reading = 0;
+std::uint8_t g_creditReleases = 0;
+std::uint8_t g_screenshotTaken = 0;
 
 void ResetToolState()
 {
@@ -19,4 +21,6 @@ void ResetToolState()
     g_sarvikInterface = 0;
     g_absoluteQuadrature = 0;
     g_reading = 0;
+    g_creditReleases = 0;
+    g_screenshotTaken = 0;
 }

@@ -11,5 +11,7 @@ extern std::uint8_t g_fileDialogUsed;     // a file dialog has been prepared onc
 extern std::uint8_t g_sarvikInterface;    // interface variant of the encoder
 extern std::uint8_t g_absoluteQuadrature; // interface variant of the encoder
 extern std::uint8_t g_reading;            // live reading runs
+extern std::uint8_t g_creditReleases;     // clicks on the about panel's release text (about panel)
+extern std::uint8_t g_screenshotTaken;    // a screenshot was offered for saving (screenshot)
 
 void ResetToolState();
