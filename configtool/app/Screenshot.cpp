@@ -1,9 +1,9 @@
 // The screenshot of the view menu: the main panel's picture, named after the local time, saved
 // where the operator chooses.
-#include <cstdlib>
 #include <ctime>
 #include <string>
 
+#include "FileDialogFolder.h"
 #include "Languages.h"
 #include "Panels.h"
 #include "ToolState.h"
@@ -61,16 +61,6 @@ private:
     int status_;
 };
 
-// The first screenshot of a run starts in the user's profile folder; later ones where the
-// popup was left (a single space).
-std::string StartFolder()
-{
-    if (g_screenshotTaken)
-        return " ";
-    const char *profile = std::getenv("USERPROFILE");
-    return profile ? profile : "";
-}
-
 bool OverwriteConfirmed()
 {
     return LocalizedGenericMessagePopup(2, 16, 8, 9, 0, VAL_GENERIC_POPUP_ALIGN_CENTER, VAL_GENERIC_POPUP_BTN2,
@@ -97,8 +87,8 @@ void MakeScreenshot()
         return;
     }
 
-    const std::string folder = StartFolder();
-    g_screenshotTaken = 1;
+    // The first file dialog of a run, of any kind, starts in the user's profile folder.
+    const std::string folder = FileDialogFolder();
     char path[kPathSize] = {};
     const int selection = FileSelectPopupEx(folder.c_str(), ScreenshotFileName(now).c_str(), "*.png", "Screenshot",
                                             VAL_SAVE_BUTTON, 0, 1, path);

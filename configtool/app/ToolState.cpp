@@ -9,7 +9,6 @@ std::uint8_t g_sarvikInterface = 0;
 std::uint8_t g_absoluteQuadrature = 0;
 std::uint8_t g_reading = 0;
 std::uint8_t g_creditReleases = 0;
-std::uint8_t g_screenshotTaken = 0;
 
 void ResetToolState()
 {
@@ -22,5 +21,4 @@ void ResetToolState()
     g_absoluteQuadrature = 0;
     g_reading = 0;
     g_creditReleases = 0;
-    g_screenshotTaken = 0;
 }

@@ -12,6 +12,5 @@ extern std::uint8_t g_sarvikInterface;    // interface variant of the encoder
 extern std::uint8_t g_absoluteQuadrature; // interface variant of the encoder
 extern std::uint8_t g_reading;            // live reading runs
 extern std::uint8_t g_creditReleases;     // clicks on the about panel's release text (about panel)
-extern std::uint8_t g_screenshotTaken;    // a screenshot was offered for saving (screenshot)
 
 void ResetToolState();
