@@ -1,6 +1,7 @@
 #include "CalibrationPanel.h"
 
 #include "BusyState.h"
+#include "ConfigurationAreas.h"
 #include "ConnectionSequence.h"
 #include "FieldPacking.h"
 #include "Languages.h"
@@ -10,6 +11,7 @@
 #include "RingCalibration.h"
 #include "SensorInformation.h"
 #include "SensorLink.h"
+#include "SensorMemoryMap.h"
 #include "SensorPower.h"
 #include "Timers.h"
 #include "ToolState.h"
@@ -17,11 +19,6 @@
 
 namespace {
 
-constexpr unsigned kMirrorValidAddress = 460;
-constexpr unsigned kDorvelSecondMirrorByte = 145;
-constexpr unsigned kDorvelBlock = 48;
-constexpr int kDorvelBlockLength = 16;
-constexpr int kRingParameterBytes = 5;
 
 constexpr int kTitleWarning = 1;
 constexpr int kTitleNotification = 2;
@@ -86,7 +83,7 @@ int DeleteCalibration()
     SetMouseCursor(CURSOR_WAIT);
     ShowCalibrationText(kTextDeleting, kCalibBlack);
 
-    if (const int code = OperateSlaveRegByAddress(kMirrorValidAddress, 0, kMailboxReadEeprom))
+    if (const int code = OperateSlaveRegByAddress(calvista::kMirrorValidAddress, 0, kMailboxReadEeprom))
         return LeaveDeletion(code);
     if (MailboxResult() & 1u) {
         SetMouseCursor(CURSOR_DEFAULT);
@@ -96,7 +93,7 @@ int DeleteCalibration()
         SetTimerEnabled(ToolTimer::Main, true);
         return 1;
     }
-    if (const int code = TransferBissData(kMailboxReadEeprom, kDorvelSecondMirrorByte, 1))
+    if (const int code = TransferBissData(kMailboxReadEeprom, calvista::kDorvelSecondMirrorByte, 1))
         return LeaveDeletion(code);
 
     calvista::SysCfgvectorToRegfields();
@@ -105,9 +102,11 @@ int DeleteCalibration()
     CAT_DORVEL_VECTOR_CB(ExpertPage(), 0, EVENT_VAL_CHANGED, nullptr, 0, 0);
     SetCtrlDimmed(SysPage(), TAB_SYS_WRITE_CFG, true);
     ClearRingParameters();
-    if (const int code = TransferBissData(kMailboxWriteEeprom, 0, kRingParameterBytes))
+    if (const int code = TransferBissData(kMailboxWriteEeprom,
+                                          calvista::kRingParameterAddress, calvista::kRingParameterSize))
         return LeaveDeletion(code);
-    if (const int code = TransferBissData(kMailboxWriteEeprom, kDorvelBlock, kDorvelBlockLength))
+    if (const int code = TransferBissData(kMailboxWriteEeprom,
+                                          calvista::kDorvelBlockAddress, calvista::kDorvelBlockSize))
         return LeaveDeletion(code);
 
     SetVantrelApplicationType();
@@ -161,7 +160,8 @@ int CalibOff(bool restore)
     if (restore) {
         ClearRingParameters();
         SetLoadstate(kMessagePleaseWait);
-        if (const int code = TransferBissData(kMailboxWriteEeprom, 0, kRingParameterBytes)) {
+        if (const int code = TransferBissData(kMailboxWriteEeprom,
+                                              calvista::kRingParameterAddress, calvista::kRingParameterSize)) {
             ReleaseLoadstate();
             return code;
         }

@@ -15,6 +15,7 @@
 #include "SensorLinkState.h"
 #include "SensorMailbox.h"
 #include "SensorPower.h"
+#include "Supervision.h"
 #include "Timers.h"
 #include "ToolState.h"
 #include "Vantrel_Kelto_uir.h"
@@ -24,13 +25,6 @@ namespace {
 constexpr int kMessageUpdateStarted = 47;
 constexpr int kMessageTransfer = 55;
 constexpr double kSettleSeconds = 0.1;
-
-// Supervision decides what a failed transfer means for the connection.
-int FailWithSupervision(int code)
-{
-    SetTimerEnabled(ToolTimer::Main, true);
-    return code;
-}
 
 int WriteRange(const calvista::AddressRange &range)
 {

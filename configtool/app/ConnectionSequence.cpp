@@ -17,6 +17,7 @@
 #include "SensorLinkState.h"
 #include "SensorMailbox.h"
 #include "SensorMemoryMap.h"
+#include "Supervision.h"
 #include "Timers.h"
 #include "ToolState.h"
 #include "Vantrel_Kelto_uir.h"
@@ -36,12 +37,6 @@ constexpr std::uint16_t kBissClockDivider = 1;
 int Store(int code)
 {
     g_link.lastError = code;
-    return code;
-}
-
-int FailWithSupervision(int code)
-{
-    SetTimerEnabled(ToolTimer::Main, true);
     return code;
 }
 

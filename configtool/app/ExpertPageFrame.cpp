@@ -3,6 +3,7 @@
 #include "BusyState.h"
 #include "ConnectionSequence.h"
 #include "SensorLinkState.h"
+#include "Supervision.h"
 #include "Timers.h"
 
 namespace {
@@ -39,6 +40,5 @@ void ExpertPageFrame::Leave()
 
 int ExpertPageFrame::Fail(int code)
 {
-    SetTimerEnabled(ToolTimer::Main, true);
-    return code;
+    return FailWithSupervision(code);
 }

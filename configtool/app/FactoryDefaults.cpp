@@ -17,6 +17,7 @@
 #include "SensorLinkState.h"
 #include "SensorMailbox.h"
 #include "SensorPower.h"
+#include "Supervision.h"
 #include "Timers.h"
 #include "ToolState.h"
 #include "Vantrel_Kelto_uir.h"
@@ -41,12 +42,6 @@ constexpr int kClearedExpertControls[] = {
     TAB_EXPERT_OFFSET,           TAB_EXPERT_STARTSET_OFFSET,  TAB_EXPERT_PRC_BIT_NUM_REG, TAB_EXPERT_NUM_OF_POLES_REG_H,
     TAB_EXPERT_NUM_OF_POLES_REG_L, TAB_EXPERT_START_PRC_REG_H, TAB_EXPERT_START_PRC_REG_L,
 };
-
-int FailWithSupervision(int code)
-{
-    SetTimerEnabled(ToolTimer::Main, true);
-    return code;
-}
 
 bool OperatorConfirms()
 {

@@ -1,3 +1,4 @@
+#include "ConfigurationAreas.h"
 #include "RingCalibration.h"
 
 #include "BusyState.h"
@@ -13,7 +14,9 @@
 #include "RingParameters.h"
 #include "SensorInformation.h"
 #include "SensorLink.h"
+#include "SensorMemoryMap.h"
 #include "SensorPower.h"
+#include "Supervision.h"
 #include "Timers.h"
 #include "Vantrel_Kelto_uir.h"
 
@@ -22,11 +25,6 @@ std::uint8_t PoleChangePending = 0;
 
 namespace {
 
-constexpr unsigned kMirrorValidAddress = 460;
-constexpr unsigned kDorvelSecondMirrorByte = 145;
-constexpr unsigned kDorvelBlock = 48;
-constexpr int kDorvelBlockLength = 16;
-constexpr int kRingParameterBytes = 5;
 constexpr unsigned kOutputFormatAddress = 17;
 constexpr std::uint32_t kSmallestPoleCount = 2;
 constexpr std::uint16_t kCalibrationFrameLength = 40;
@@ -87,23 +85,16 @@ int RefuseCalculation()
     return 0;
 }
 
-// A failed step leaves the panel as it is; supervision decides about the encoder.
-int FailWithSupervision(int code)
-{
-    SetTimerEnabled(ToolTimer::Main, true);
-    return code;
-}
-
 // The chip block as the encoder holds it, packed with its CRC and written back.
 int RewriteDorvelBlock()
 {
-    if (const int code = TransferBissData(kMailboxReadEeprom, kDorvelSecondMirrorByte, 1))
+    if (const int code = TransferBissData(kMailboxReadEeprom, calvista::kDorvelSecondMirrorByte, 1))
         return code;
     calvista::DorvelCfgvectorToRegfields();
     Visualize();
     CAT_DORVEL_VECTOR_CB(ExpertPage(), 0, EVENT_VAL_CHANGED, nullptr, 0, 0);
     SetCtrlDimmed(SysPage(), TAB_SYS_WRITE_CFG, true);
-    return TransferBissData(kMailboxWriteEeprom, kDorvelBlock, kDorvelBlockLength);
+    return TransferBissData(kMailboxWriteEeprom, calvista::kDorvelBlockAddress, calvista::kDorvelBlockSize);
 }
 
 // The encoder's position output switched to the raw calibration format, in BiSS mode.
@@ -175,7 +166,7 @@ int CalculateRingParams()
     if (poles < kSmallestPoleCount || !ring)
         return RefuseCalculation();
 
-    if (const int code = OperateSlaveRegByAddress(kMirrorValidAddress, 0, kMailboxReadEeprom))
+    if (const int code = OperateSlaveRegByAddress(calvista::kMirrorValidAddress, 0, kMailboxReadEeprom))
         return FailWithSupervision(code);
     if (MailboxResult() & 1u)
         return RefuseCalculation();
@@ -195,7 +186,8 @@ int CalculateRingParams()
 
     CollectSysParameterFields();
     PackSysBlock();
-    if (const int code = TransferBissData(kMailboxWriteEeprom, 0, kRingParameterBytes))
+    if (const int code = TransferBissData(kMailboxWriteEeprom,
+                                          calvista::kRingParameterAddress, calvista::kRingParameterSize))
         return FailWithSupervision(code);
     if (const int code = SetModifiedState())
         return FailWithSupervision(code);

@@ -10,6 +10,7 @@
 #include "RegisterFields.h"
 #include "SensorLinkState.h"
 #include "SensorMailbox.h"
+#include "Supervision.h"
 #include "Timers.h"
 #include "ToolState.h"
 #include "Vantrel_Kelto_uir.h"
@@ -19,12 +20,6 @@ namespace {
 using calvista::SysField;
 
 constexpr int kMessageReadingStoredErrors = 60;
-
-int FailWithSupervision(int code)
-{
-    SetTimerEnabled(ToolTimer::Main, true);
-    return code;
-}
 
 unsigned FieldAddress(SysField field)
 {

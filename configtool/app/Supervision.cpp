@@ -123,6 +123,12 @@ int MAIN_TIMER_CB(int, int, int event, void *, int, int)
     return Reconnect();
 }
 
+int FailWithSupervision(int code)
+{
+    SetTimerEnabled(ToolTimer::Main, true);
+    return code;
+}
+
 void RestartApp()
 {
     HidePanel(g_mainPanel);

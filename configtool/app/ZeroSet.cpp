@@ -19,6 +19,7 @@
 #include "RegisterImage.h"
 #include "SensorLinkState.h"
 #include "SensorMailbox.h"
+#include "Supervision.h"
 #include "Timers.h"
 #include "ToolState.h"
 #include "Vantrel_Kelto_uir.h"
@@ -30,13 +31,6 @@ using calvista::SysField;
 
 constexpr int kMessageUpdateStarted = 47;
 constexpr int kMessageSettingPreset = 59;
-
-// The step ends the zero set: the supervision takes over the encoder from here.
-int FailWithSupervision(int code)
-{
-    SetTimerEnabled(ToolTimer::Main, true);
-    return code;
-}
 
 unsigned FieldAddress(SysField field)
 {

@@ -17,9 +17,15 @@ inline constexpr std::uint16_t kPellinBlockAddress = 0x40;  // chip bytes withou
 inline constexpr std::uint16_t kPellinBlockSize = 0x20;
 inline constexpr std::uint16_t kPellinCrcAddress = 0x5F;
 
+// The rotary ring parameters: code length, pole count and the code's start value.
+inline constexpr std::uint16_t kRingParameterAddress = 0x00;
+inline constexpr std::uint16_t kRingParameterSize = 5;
+
 // 0x60-0xBF hold the factory copy of 0x00-0x5F.
 inline constexpr std::uint16_t kMirrorAddress = 0x60;
 inline constexpr std::uint16_t kMirrorSize = kSystemBlockSize + kDorvelBlockSize + kPellinBlockSize;
+// The factory copy of the chip block's second byte: reading it refreshes the chip block's image.
+inline constexpr std::uint16_t kDorvelSecondMirrorByte = kMirrorAddress + kDorvelBlockAddress + 1;
 
 inline constexpr std::uint16_t kDeviceIdAddress = 0xC4;  // 8 characters
 inline constexpr std::uint16_t kDeviceIdLength = 8;
