@@ -62,15 +62,11 @@ protected:
     // is shown by the connection test); with all = true the configuration blocks too, on the pages.
     void TakeOverEncoderImage(bool all)
     {
-        for (std::uint16_t address = calvista::kDeviceIdAddress; address < 660; ++address)
-            calvista::UpdateBuffers(address, 0, Encoder().Eeprom(address));
+        rig_->TakeOverEeprom(calvista::kDeviceIdAddress, 660);
         if (!all)
             return;
-        for (std::uint16_t address = 0; address < 96; ++address)
-            calvista::UpdateBuffers(address, 0, Encoder().Eeprom(address));
-        calvista::SysCfgvectorToRegfields();
-        calvista::DorvelCfgvectorToRegfields();
-        Visualize();
+        rig_->TakeOverEeprom(0, 96);
+        EncoderRig::ShowImage();
         SetFwVerSpecific(true, true, false);
         SetCtrlAttribute(Sys(), TAB_SYS_WRITE_CFG, ATTR_DIMMED, 1);
     }

@@ -91,13 +91,9 @@ TEST_F(ConnectionTest, AnSsiEncoderIsSwitchedToBissForItsMailboxAndBack)
     EXPECT_EQ(TestConnection(), 0);  // the mailbox answers
 
     // The system block and the firmware as the full read leaves them (that read is shown above).
-    for (std::uint16_t address = 0; address < 96; ++address)
-        calvista::UpdateBuffers(address, 0, Encoder().Eeprom(address));
-    for (std::uint16_t address = 208; address < 231; ++address)
-        calvista::UpdateBuffers(address, 0, Encoder().Eeprom(address));
-    calvista::SysCfgvectorToRegfields();
-    calvista::DorvelCfgvectorToRegfields();
-    Visualize();
+    rig_->TakeOverEeprom(0, 96);
+    rig_->TakeOverEeprom(208, 231);
+    EncoderRig::ShowImage();
     EXPECT_EQ(Value(GetTabPanel(0), TAB_SYS_COMM_PROTOCOL), 1);
     EXPECT_EQ(ReferenceSysSettings.ssiLength, 3);
 

@@ -5,6 +5,9 @@
 #include <stdexcept>
 
 #include "AdapterPowerSupply.h"
+#include "FieldPacking.h"
+#include "ParameterPages.h"
+#include "RegisterImage.h"
 #include "SensorLinkState.h"
 
 namespace {
@@ -81,4 +84,17 @@ EncoderRig::~EncoderRig()
     UseClockOf(nullptr);
     encoder_.reset();
     rig_.reset();
+}
+
+void EncoderRig::TakeOverEeprom(std::uint16_t first, std::uint16_t end)
+{
+    for (std::uint16_t address = first; address < end; ++address)
+        calvista::UpdateBuffers(address, 0, encoder_->Eeprom(address));
+}
+
+void EncoderRig::ShowImage()
+{
+    calvista::SysCfgvectorToRegfields();
+    calvista::DorvelCfgvectorToRegfields();
+    Visualize();
 }

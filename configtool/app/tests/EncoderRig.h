@@ -3,6 +3,7 @@
 // virtual clock while the rig is plugged; unplugging disconnects the tool first.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include "SimKeltoEncoder.h"
@@ -20,6 +21,12 @@ public:
     sim::biss::UsbAdapterRig &Adapter() { return *rig_; }
     // Another encoder on the same cable: the first one is unplugged, this one takes its place.
     sim::kelto::SimKeltoEncoder &Replace(sim::kelto::KeltoModel model);
+
+    // The encoder's EEPROM from first up to end into the register image, as the tool's reads
+    // would leave it.
+    void TakeOverEeprom(std::uint16_t first, std::uint16_t end);
+    // Unpacks the image's system and chip blocks and shows every parameter on the pages.
+    static void ShowImage();
 
 private:
     std::unique_ptr<sim::biss::UsbAdapterRig> rig_;

@@ -56,13 +56,9 @@ protected:
     // The system and chip blocks and the firmware as the full read leaves them on the pages.
     void ShowAsRead()
     {
-        for (std::uint16_t address = 0; address < 96; ++address)
-            calvista::UpdateBuffers(address, 0, Encoder().Eeprom(address));
-        for (std::uint16_t address = 208; address < 231; ++address)
-            calvista::UpdateBuffers(address, 0, Encoder().Eeprom(address));
-        calvista::SysCfgvectorToRegfields();
-        calvista::DorvelCfgvectorToRegfields();
-        Visualize();
+        rig_->TakeOverEeprom(0, 96);
+        rig_->TakeOverEeprom(208, 231);
+        EncoderRig::ShowImage();
     }
 
     sim::kelto::SimKeltoEncoder &Encoder() { return rig_->Encoder(); }

@@ -49,13 +49,9 @@ protected:
     // shows that read itself).
     void TakeOverEncoderImage()
     {
-        for (std::uint16_t address = calvista::kDeviceIdAddress; address < 660; ++address)
-            calvista::UpdateBuffers(address, 0, Encoder().Eeprom(address));
-        for (std::uint16_t address = 0; address < 96; ++address)
-            calvista::UpdateBuffers(address, 0, Encoder().Eeprom(address));
-        calvista::SysCfgvectorToRegfields();
-        calvista::DorvelCfgvectorToRegfields();
-        Visualize();
+        rig_->TakeOverEeprom(calvista::kDeviceIdAddress, 660);
+        rig_->TakeOverEeprom(0, 96);
+        EncoderRig::ShowImage();
         SetFwVerSpecific(true, true, false);
         SetCtrlAttribute(Sys(), TAB_SYS_WRITE_CFG, ATTR_DIMMED, 1);
     }
