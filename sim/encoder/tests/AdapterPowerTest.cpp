@@ -105,3 +105,20 @@ TEST_F(SsiEncoderPowerTest, ReopeningWithoutAnAccessBetweenIsAPowerCycle)
     EXPECT_TRUE(host.Frame().answered);
     seam.CloseHandle(device);
 }
+
+// Pulling the adapter out takes the encoder's supply with it: on the line it
+// is as silent as a lost encoder.
+TEST_F(AdapterPowerTest, UnpluggingTheAdapterSilencesTheEncoder)
+{
+    HANDLE device = OpenAdapter();
+    ASSERT_NE(device, INVALID_HANDLE_VALUE);
+    ASSERT_EQ(host.Frame().bits, 54u);
+    ASSERT_EQ(host.ReadRegister(SimKeltoEncoder::kErrorRegister), uint8_t{0});
+
+    ASSERT_EQ(driver.RemoveDevice(rig.link.DeviceNumber()), 0u);
+    EXPECT_EQ(host.Frame().bits, 0u);
+    EXPECT_FALSE(encoder.Powered());
+    EXPECT_FALSE(host.ReadRegister(SimKeltoEncoder::kErrorRegister).has_value());
+    EXPECT_EQ(host.WriteRegister(3, 1), sim::biss::TransferOutcome::Rejected);
+    seam.CloseHandle(device);
+}
