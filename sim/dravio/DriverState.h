@@ -51,6 +51,7 @@ struct DriverState {
     std::map<HANDLE, std::shared_ptr<SimHandle>> handles;
     uint32_t nextHandleId = 1;
     uint32_t nextRequestId = 1;
+    uint32_t nextOpenPeriod = 1;
 
     std::map<HDEVINFO, std::unique_ptr<DeviceInfoList>> lists;
     bool setupApiAvailable = true;

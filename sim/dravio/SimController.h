@@ -97,6 +97,11 @@ struct LogEntry {
 struct DeviceState {
     bool present;
     uint32_t openHandles;
+    // Numbers each stretch of time in which the device is held open (the first
+    // open to the last close), never the same twice in one driver, even across
+    // devices; 0 while no handle is open. A changed number means the device was
+    // closed in between, however briefly.
+    uint32_t openPeriod;
     uint32_t pendingRequests;
     uint8_t configurationValue;   // 0 when unconfigured
     uint32_t powerState;

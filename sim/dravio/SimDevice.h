@@ -66,6 +66,7 @@ struct SimDevice {
     bool present = true;
     bool deferred = false;
     uint32_t openHandles = 0;
+    uint32_t openPeriod = 0;   // see DeviceState
 
     // What the device answers.
     std::vector<uint8_t> deviceDescriptor;

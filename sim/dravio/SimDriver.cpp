@@ -397,6 +397,7 @@ uint32_t SimDriver::QueryDevice(uint32_t number, DeviceState *state)
         return ERROR_NOT_FOUND;
     state->present = true;
     state->openHandles = device->openHandles;
+    state->openPeriod = device->openPeriod;
     state->pendingRequests = uint32_t(device->pending.size());
     state->configurationValue = device->activeConfiguration ? device->activeConfiguration->value : 0;
     state->powerState = device->powerState;

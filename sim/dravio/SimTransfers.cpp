@@ -291,7 +291,8 @@ std::optional<HANDLE> SimDriver::OpenPath(std::wstring_view path, DWORD flags)
     auto handle = std::make_shared<SimHandle>(
         SimHandle{value, s.nextHandleId++, device, (flags & FILE_FLAG_OVERLAPPED) != 0});
     s.handles[value] = handle;
-    ++device->openHandles;
+    if (device->openHandles++ == 0)
+        device->openPeriod = s.nextOpenPeriod++;
     DriverState::SetLogText(s.Log(LogEvent::Open, device.get(), handle.get()), path);
     SetLastError(ERROR_SUCCESS);
     return value;
@@ -311,7 +312,8 @@ std::optional<BOOL> SimDriver::Close(HANDLE value)
         if (Pipe *pipe = device.BoundPipe(handle->id))
             pipe->boundHandle = 0;
         s.EndPending(device, [&](const Request &r) { return r.handle == handle; }, ERROR_OPERATION_ABORTED, true);
-        --device.openHandles;
+        if (--device.openHandles == 0)
+            device.openPeriod = 0;
         s.Log(LogEvent::Close, &device, handle.get());
     }
     ::CloseHandle(value);

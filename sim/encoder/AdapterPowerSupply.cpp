@@ -2,11 +2,11 @@
 
 namespace sim::kelto {
 
-std::function<bool()> PoweredWhileAdapterOpen(dravio::sim::ISimController &driver, uint32_t deviceNumber)
+PowerSupply PoweredWhileAdapterOpen(dravio::sim::ISimController &driver, uint32_t deviceNumber)
 {
-    return [&driver, deviceNumber] {
+    return [&driver, deviceNumber]() -> uint32_t {
         dravio::sim::DeviceState state{};
-        return driver.QueryDevice(deviceNumber, &state) == 0 && state.openHandles > 0;
+        return driver.QueryDevice(deviceNumber, &state) == 0 ? state.openPeriod : 0;
     };
 }
 

@@ -77,10 +77,11 @@ void SimKeltoEncoder::SetClock(const biss::SimClock *clock)
     mechanics_.SetClock(clock);
 }
 
-void SimKeltoEncoder::SetPowerSupply(std::function<bool()> supply)
+void SimKeltoEncoder::SetPowerSupply(PowerSupply supply)
 {
     std::lock_guard lock(mutex_);
     supply_ = std::move(supply);
+    supplyPeriod_ = supply_ ? supply_() : kSteadySupply;
     RefreshPower();
 }
 
@@ -308,10 +309,15 @@ bool SimKeltoEncoder::DrivesLine()
     return Active();
 }
 
+// A new supply period while running means the supply dropped since the last
+// look: the encoder went down with it and has come up again.
 void SimKeltoEncoder::RefreshPower()
 {
-    const bool on = switchedOn_ && (!supply_ || supply_());
-    if (on == powered_)
+    const uint32_t period = supply_ ? supply_() : kSteadySupply;
+    const bool on = switchedOn_ && period != 0;
+    const bool cycled = on && powered_ && period != supplyPeriod_;
+    supplyPeriod_ = period;
+    if (on == powered_ && !cycled)
         return;
     powered_ = on;
     if (on)

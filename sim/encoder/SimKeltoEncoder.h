@@ -15,8 +15,9 @@
 //
 // Power: the encoder runs while it is switched on and its supply (when one is
 // given) delivers; each power-up loads RAM 0-95 from the EEPROM, so RAM
-// changes last until the next power cycle. Unpowered or lost, it puts no
-// bits on the line and gives no answer on the control channel.
+// changes last until the next power cycle, also one that began and ended
+// between two accesses. Unpowered or lost, it puts no bits on the line and
+// gives no answer on the control channel.
 //
 // Threads: the slave calls in from whichever thread runs the frames. Calls
 // from another thread while the adapter streams frames belong inside
@@ -28,6 +29,7 @@
 #include "KeltoMailbox.h"
 #include "KeltoMechanics.h"
 #include "KeltoModel.h"
+#include "PowerSupply.h"
 
 #include "SimBissSlave.h"
 #include "SimClock.h"
@@ -71,8 +73,9 @@ public:
 
     // The supply is asked at every frame and register access and must not
     // call back into the encoder; null means always on (see
-    // PoweredWhileAdapterOpen).
-    void SetPowerSupply(std::function<bool()> supply);
+    // PoweredWhileAdapterOpen). Connecting a supply that delivers is no
+    // power cycle for an encoder already running.
+    void SetPowerSupply(PowerSupply supply);
     void SwitchOn();
     void SwitchOff();
     bool Powered() const;
@@ -117,6 +120,8 @@ public:
     const KeltoModel &Model() const { return model_; }
 
 private:
+    static constexpr uint32_t kSteadySupply = 1;
+
     bool ReadRegister(uint8_t address, uint8_t &value) override;
     bool WriteRegister(uint8_t address, uint8_t value) override;
     void BeforeFrame(biss::SimBissSlave &slave) override;
@@ -147,7 +152,8 @@ private:
     KeltoMechanics mechanics_;
     biss::SimBissSlave *slave_ = nullptr;
 
-    std::function<bool()> supply_;
+    PowerSupply supply_;
+    uint32_t supplyPeriod_ = kSteadySupply;
     bool switchedOn_ = true;
     bool powered_ = false;
     bool lost_ = false;

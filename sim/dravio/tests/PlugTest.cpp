@@ -36,6 +36,39 @@ TEST_F(PlugTest, DevicesOpenByNumberWithSeveralHandles)
     EXPECT_EQ(DWORD(ERROR_ALREADY_EXISTS), sim.AddDevice(taken, nullptr));
 }
 
+// The period a device is held open runs from its first open to its last
+// close; every later period has a new number, also on a device plugged in
+// again under the same name.
+TEST_F(PlugTest, EachStretchHeldOpenHasItsOwnPeriod)
+{
+    const auto period = [&] {
+        DeviceState state{};
+        sim.QueryDevice(device, &state);
+        return state.openPeriod;
+    };
+    EXPECT_EQ(0u, period());
+    HANDLE first = Open(device);
+    const uint32_t held = period();
+    EXPECT_NE(0u, held);
+    HANDLE second = Open(device);
+    Close(first);
+    EXPECT_EQ(held, period());
+    Close(second);
+    EXPECT_EQ(0u, period());
+
+    Open(device);
+    const uint32_t reopened = period();
+    EXPECT_NE(0u, reopened);
+    EXPECT_NE(held, reopened);
+
+    ASSERT_EQ(0u, sim.RemoveDevice(device));
+    EXPECT_EQ(device, AddDevice(kClassA, L"VT-0042"));
+    Open(device);
+    EXPECT_NE(0u, period());
+    EXPECT_NE(held, period());
+    EXPECT_NE(reopened, period());
+}
+
 TEST_F(PlugTest, UnplugFailsPendingAndLaterRequests)
 {
     HANDLE control = Open(device);

@@ -101,13 +101,19 @@ TEST_F(MailboxTest, FaultsSilenceTheMailboxOrTheWholeEncoder)
 
 TEST_F(MailboxTest, PowerSupplyDecidesAtEveryAccess)
 {
-    bool supplied = true;
-    encoder.SetPowerSupply([&] { return supplied; });
+    uint32_t period = 1;
+    encoder.SetPowerSupply([&] { return period; });
     host.WriteRam(0x1C, 77);
-    supplied = false;
+    EXPECT_EQ(host.ReadRam(0x1C), uint8_t{77});
+    period = 0;
     EXPECT_EQ(host.Frame().bits, 0u);
     EXPECT_FALSE(encoder.Powered());
-    supplied = true;
+    period = 2;
     EXPECT_EQ(host.Frame().bits, 54u);
+    EXPECT_EQ(host.ReadRam(0x1C), uint8_t{10});
+
+    // An outage that began and ended between two accesses.
+    host.WriteRam(0x1C, 77);
+    period = 3;
     EXPECT_EQ(host.ReadRam(0x1C), uint8_t{10});
 }
