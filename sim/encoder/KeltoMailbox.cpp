@@ -21,6 +21,7 @@ std::optional<MailboxCommand> KeltoMailbox::Write(uint8_t reg, uint8_t value)
     if (operation < 1 || operation > 4)
         return std::nullopt;
     ++commands_;
+    ++commandsInAll_;
     const uint16_t address = static_cast<uint16_t>(registers_[kAddressHighRegister] << 8 | registers_[kAddressLowRegister]);
     return MailboxCommand{static_cast<MailboxOperation>(operation), address, registers_[kDataRegister]};
 }

@@ -42,7 +42,8 @@ public:
     uint8_t Read(uint8_t reg) const;
 
     void SetResult(uint8_t value) { result_ = value; }
-    unsigned CommandsCarriedOut() const { return commands_; }
+    // Every command since the simulation began, across power cycles (the count register restarts).
+    unsigned CommandsCarriedOut() const { return commandsInAll_; }
 
     // Power-up state: registers 0, no sequence number seen.
     void Reset();
@@ -52,6 +53,7 @@ private:
     uint8_t lastSequence_ = 0;
     uint8_t result_ = 0;
     unsigned commands_ = 0;
+    unsigned commandsInAll_ = 0;
 };
 
 } // namespace sim::kelto

@@ -154,7 +154,7 @@ TEST_F(ConfigurationWriteTest, WithoutAValidFactoryCopyTheTypeCodeGivesTheSettin
 
     driver.AnswerPopup(1);  // "Yes"
     ASSERT_EQ(driver.ChooseMenuItem(MainMenuBar(), VANTREL_MENU_FACTORYDEF), cvi::InputStatus::Accepted);
-    ASSERT_EQ(driver.Popups().size(), 1U);
+    ASSERT_EQ(driver.Popups().size(), 1U) << driver.Popups().back().message;
     EXPECT_EQ(driver.Popups()[0].message, "Are you sure to restore factory defaults?");
     EXPECT_EQ(driver.Popups()[0].escapeButton, 2);
     EXPECT_EQ(g_link.lastError, 0);
