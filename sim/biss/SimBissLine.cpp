@@ -28,8 +28,9 @@ LineFrame SimBissLine::RunFrame(LineProtocol protocol, bool cdm)
     for (size_t i = 0; i < slaves_.size(); ++i) {
         const SimBissSlave &slave = *slaves_[i];
         const bool speaks = slave.Protocol() == protocol;
-        const bool ssiWord = protocol == LineProtocol::BiSS && slave.Protocol() == LineProtocol::Ssi;
-        if ((!speaks && !ssiWord) || !driving[i])
+        const bool ssiWord = slave.Protocol() == LineProtocol::Ssi;
+        const bool clockedAsBiss = protocol == LineProtocol::BiSS && ssiWord;
+        if ((!speaks && !clockedAsBiss) || !driving[i])
             frame.answered = false;
         frame.ssiWord = frame.ssiWord || ssiWord;
         // An SSI slave reads the master's bit but has no way to answer it.

@@ -14,8 +14,9 @@ struct LineFrame {
     bool answered = false;  // the line was driven: every slave put its bits on it
     std::vector<bool> bits; // data bits as received, first bit first
     bool cds = false;       // the control bit the master receives
-    // An SSI word clocked in a BiSS frame: the line stays low after it, so
-    // every further bit reads 0, and no CRC was ever sent.
+    // An SSI word, in an SSI or a BiSS frame: the line stays low after it, so
+    // a master clocking more bits than the word holds reads 0 for the rest,
+    // and no CRC was ever sent.
     bool ssiWord = false;
 };
 

@@ -5,6 +5,8 @@
 #include "EncoderOnLine.h"
 #include "KeltoFrames.h"
 
+#include "ChannelSetup.h"
+
 #include <cstring>
 
 using namespace sim::kelto;
@@ -165,4 +167,39 @@ TEST_F(OutputModeTest, SsiAtPowerUpAndBissAtOnceFromRam)
     encoder.SwitchOn();
     EXPECT_TRUE(encoder.OutputsSsi());
     EXPECT_FALSE(host.ReadRam(16).has_value());
+}
+
+// A master set for a longer SSI frame than the encoder's word reads the word
+// and zeros after it, a frame without fault; register writes carried by those
+// frames reach the encoder whatever its SSI length and frame type.
+TEST(SsiOutputTest, EveryLengthAndFrameTypeTakesRegisterWritesInALongerSsiFrame)
+{
+    sim::biss::ChannelSetup channel;
+    channel.used = true;
+    channel.dataBits = 40;
+    channel.protocol = LineProtocol::Ssi;
+    channel.protocolKnown = true;
+
+    for (const uint8_t output : {0x01, 0x09, 0x19, 0x29, 0x39}) {
+        SCOPED_TRACE(static_cast<int>(output));
+        sim::biss::SimBissLine line;
+        KeltoModel model;
+        model.output = output;
+        SimKeltoEncoder encoder(model);
+        encoder.Attach(line.AddSlave());
+        test::LineHost host(line);
+        host.UseProtocol(LineProtocol::Ssi);
+
+        const sim::biss::LineFrame frame = line.RunFrame(LineProtocol::Ssi, false);
+        ASSERT_TRUE(frame.answered);
+        ASSERT_LE(frame.bits.size(), 40u);
+        const sim::biss::ScdCapture capture = sim::biss::CaptureScd({channel}, frame.bits, frame.ssiWord);
+        EXPECT_EQ(capture.validMask, 1u);
+        const unsigned missing = 40 - static_cast<unsigned>(frame.bits.size());
+        EXPECT_EQ(capture.data[0] & ((1ull << missing) - 1), 0u);
+
+        host.WriteRam(16, 0x00);
+        EXPECT_FALSE(encoder.OutputsSsi());
+        EXPECT_EQ(encoder.Eeprom(16), output);
+    }
 }
