@@ -90,27 +90,7 @@ bool VariantInterface()
     return g_sarvikInterface || g_absoluteQuadrature;
 }
 
-// The system page's choices in file order; settings the encoder does not offer count as 0.
-std::array<int, kFileValueCount> ShownValues()
-{
-    const int sys = SysPage();
-    std::array<int, kFileValueCount> values{};
-    values[kFileInterface] = CtrlInt(sys, VariantInterface() ? TAB_SYS_COMM_PROTOCOL_SPEC : TAB_SYS_COMM_PROTOCOL);
-    values[kFileResolution] = CtrlInt(sys, TAB_SYS_VANTREL_RES);
-    values[kFileStartset] = CtrlInt(sys, TAB_SYS_STARTSET);
-    values[kFileEncoding] = CtrlInt(sys, TAB_SYS_SSI_CODING);
-    values[kFileOutputval] = CtrlInt(sys, TAB_SYS_SSI_VALUE);
-    values[kFileBitlength] = CtrlInt(sys, TAB_SYS_SSI_LENGTH);
-    values[kFileEdgeTime] = CtrlDimmed(sys, TAB_SYS_EDGETIME) ? 0 : CtrlInt(sys, TAB_SYS_EDGETIME);
-    values[kFileFrameType] = CtrlDimmed(sys, TAB_SYS_FRAME_TYPE) ? 0 : CtrlInt(sys, TAB_SYS_FRAME_TYPE);
-    if (g_absoluteQuadrature) {
-        values[kFileVhRequest] = CtrlInt(sys, TAB_SYS_QI_HW_RQ_EN);
-        values[kFileZSignal] = CtrlInt(sys, TAB_SYS_QI_Z_TYPE);
-    }
-    return values;
-}
-
-bool WriteFileLines(int file, const std::array<int, kFileValueCount> &values)
+bool WriteFileLines(int file, const ParameterFileValues &values)
 {
     bool written = true;
     auto line = [&](const char *text) { written = WriteLine(file, text, -1) >= 0 && written; };
@@ -190,9 +170,28 @@ int Refuse(int message)
 
 } // namespace
 
+ParameterFileValues ShownParameterValues()
+{
+    const int sys = SysPage();
+    ParameterFileValues values{};
+    values[kFileInterface] = CtrlInt(sys, VariantInterface() ? TAB_SYS_COMM_PROTOCOL_SPEC : TAB_SYS_COMM_PROTOCOL);
+    values[kFileResolution] = CtrlInt(sys, TAB_SYS_VANTREL_RES);
+    values[kFileStartset] = CtrlInt(sys, TAB_SYS_STARTSET);
+    values[kFileEncoding] = CtrlInt(sys, TAB_SYS_SSI_CODING);
+    values[kFileOutputval] = CtrlInt(sys, TAB_SYS_SSI_VALUE);
+    values[kFileBitlength] = CtrlInt(sys, TAB_SYS_SSI_LENGTH);
+    values[kFileEdgeTime] = CtrlDimmed(sys, TAB_SYS_EDGETIME) ? 0 : CtrlInt(sys, TAB_SYS_EDGETIME);
+    values[kFileFrameType] = CtrlDimmed(sys, TAB_SYS_FRAME_TYPE) ? 0 : CtrlInt(sys, TAB_SYS_FRAME_TYPE);
+    if (g_absoluteQuadrature) {
+        values[kFileVhRequest] = CtrlInt(sys, TAB_SYS_QI_HW_RQ_EN);
+        values[kFileZSignal] = CtrlInt(sys, TAB_SYS_QI_Z_TYPE);
+    }
+    return values;
+}
+
 int SaveCfgFile(const char *path)
 {
-    const std::array<int, kFileValueCount> values = ShownValues();
+    const ParameterFileValues values = ShownParameterValues();
     const OpenedFile file(OpenFile(path, VAL_WRITE_ONLY, VAL_TRUNCATE, VAL_ASCII));
     if (!file.IsOpen() || !WriteFileLines(file.Handle(), values))
         return Refuse(kMsgFileOperation);

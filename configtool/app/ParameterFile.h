@@ -3,6 +3,7 @@
 // SAVE_FILE_CB are declared with the resource's constants.
 #pragma once
 
+#include <array>
 #include <optional>
 
 // The value lines of the file, in file order (lines 3 to 12).
@@ -19,6 +20,11 @@ enum ParameterFileValue {
     kFileZSignal,
     kFileValueCount,
 };
+
+using ParameterFileValues = std::array<int, kFileValueCount>;
+
+// The system page's choices in file order; settings the encoder does not offer count as 0.
+ParameterFileValues ShownParameterValues();
 
 // Writes the system page's choices to the file. 0, or 1 after message 13 when the file cannot be
 // created or written.

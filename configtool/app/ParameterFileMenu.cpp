@@ -65,33 +65,10 @@ void SetChoice(int control, int value)
         TakeControlValue(sys, control);
 }
 
-using FileValues = std::array<int, kFileValueCount>;
-
-// The system page in file order; settings the encoder lacks count as 0, as in the file.
-FileValues ShownValues()
-{
-    const int sys = SysPage();
-    FileValues shown{};
-    shown[kFileInterface] = CtrlInt(sys, VariantInterface() ? TAB_SYS_COMM_PROTOCOL_SPEC : TAB_SYS_COMM_PROTOCOL);
-    shown[kFileResolution] = CtrlInt(sys, TAB_SYS_VANTREL_RES);
-    shown[kFileStartset] = CtrlInt(sys, TAB_SYS_STARTSET);
-    shown[kFileEncoding] = CtrlInt(sys, TAB_SYS_SSI_CODING);
-    shown[kFileOutputval] = CtrlInt(sys, TAB_SYS_SSI_VALUE);
-    shown[kFileBitlength] = CtrlInt(sys, TAB_SYS_SSI_LENGTH);
-    shown[kFileEdgeTime] = CtrlInt(sys, TAB_SYS_EDGETIME);
-    if (g_firmware.frameTypeCapable)
-        shown[kFileFrameType] = CtrlInt(sys, TAB_SYS_FRAME_TYPE);
-    if (g_absoluteQuadrature) {
-        shown[kFileVhRequest] = CtrlInt(sys, TAB_SYS_QI_HW_RQ_EN);
-        shown[kFileZSignal] = CtrlInt(sys, TAB_SYS_QI_Z_TYPE);
-    }
-    return shown;
-}
-
 // What the load took; a value it did not take (no such setting on this encoder) counts as 0.
-FileValues LoadedValues()
+ParameterFileValues LoadedValues()
 {
-    FileValues loaded{};
+    ParameterFileValues loaded{};
     for (int index = 0; index < kFileValueCount; ++index)
         loaded[index] = LoadedParameterValue(static_cast<ParameterFileValue>(index)).value_or(0);
     return loaded;
@@ -102,7 +79,7 @@ struct DimmedChoices {
     bool frameType;
 };
 
-bool PageShowsFile(const FileValues &file, const FileValues &shown, DimmedChoices dimmed)
+bool PageShowsFile(const ParameterFileValues &file, const ParameterFileValues &shown, DimmedChoices dimmed)
 {
     for (int index = kFileInterface; index <= kFileBitlength; ++index) {
         if (file[index] != shown[index])
@@ -124,7 +101,7 @@ void ReplaySysPageChange()
 }
 
 // The page already shows the file: it is refreshed, not changed.
-void KeepShownValues(const FileValues &file, DimmedChoices dimmed)
+void KeepShownValues(const ParameterFileValues &file, DimmedChoices dimmed)
 {
     const int sys = SysPage();
     const SysPageSettings &kept = ReferenceSysSettings;
@@ -139,7 +116,7 @@ void KeepShownValues(const FileValues &file, DimmedChoices dimmed)
     ReplaySysPageChange();
 }
 
-void ChooseFileValues(const FileValues &file, DimmedChoices dimmed)
+void ChooseFileValues(const ParameterFileValues &file, DimmedChoices dimmed)
 {
     const int sys = SysPage();
     const SysPageSettings &kept = ReferenceSysSettings;
@@ -167,8 +144,8 @@ void ChooseFileValues(const FileValues &file, DimmedChoices dimmed)
 
 void ApplyLoadedFile(DimmedChoices dimmed)
 {
-    const FileValues shown = ShownValues();
-    FileValues file = LoadedValues();
+    const ParameterFileValues shown = ShownParameterValues();
+    ParameterFileValues file = LoadedValues();
     int resolutionItems = 0;
     GetNumListItems(SysPage(), TAB_SYS_VANTREL_RES, &resolutionItems);
     if (file[kFileResolution] < calvista::kResolutionCount - resolutionItems) {
