@@ -68,6 +68,10 @@ public:
     int UpdateEdsChecksums();
     // Sum of bytes 0-62 of an image bank, modulo 256.
     uint8_t EdsBankChecksum(uint32_t bank) const;
+    // Whether the image names its bank and a version from 1 to 4.
+    bool HasWritableEds() const;
+    // How many banks follow bank 0 (none without a second part); 22 for more than three.
+    int EdsFurtherBanks(uint32_t *banks) const;
     // ---- end of electronic data sheet ----
 
 private:

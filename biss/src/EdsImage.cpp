@@ -184,26 +184,42 @@ uint8_t BissParamClass::EdsBankChecksum(uint32_t bank) const
     return static_cast<uint8_t>(sum);
 }
 
-int BissParamClass::UpdateEdsChecksums()
+bool BissParamClass::HasWritableEds() const
 {
     if (IsUnusedBank(com_[eBISS_CP_EDS_BANK]))
-        return eBISS_EDS_INVALID;
+        return false;
     uint32_t version = 0;
     GetEdsParam(kEdsVersion, &version);
-    if (version == 0 || version > 4)
+    return version != 0 && version <= 4;
+}
+
+int BissParamClass::EdsFurtherBanks(uint32_t *banks) const
+{
+    uint32_t secondPart = 0;
+    GetEdsParam(kSecondPartBank, &secondPart);
+    if (IsUnusedBank(secondPart)) {
+        *banks = 0;
+        return eBISS_NO_ERROR;
+    }
+    uint32_t further = 1;
+    if (GetEdsParam(kFurtherBanks, &further) != eBISS_NO_ERROR)
+        further = 1;
+    if (further > kMaxFurtherBanks)
+        return eBISS_EDS_INVALID;
+    *banks = further;
+    return eBISS_NO_ERROR;
+}
+
+int BissParamClass::UpdateEdsChecksums()
+{
+    if (!HasWritableEds())
         return eBISS_EDS_INVALID;
     // Byte 63 is stored directly: storing it through SetEdsRegister would come back here.
     edsImage_[kChecksumByte] = EdsBankChecksum(0);
 
-    uint32_t further = 1;
-    if (GetEdsParam(kFurtherBanks, &further) != eBISS_NO_ERROR)
-        further = 1;
-    uint32_t secondPart = 0;
-    GetEdsParam(kSecondPartBank, &secondPart);
-    if (IsUnusedBank(secondPart))
-        further = 0;
-    else if (further > kMaxFurtherBanks)
-        return eBISS_EDS_INVALID;
+    uint32_t further = 0;
+    if (const int result = EdsFurtherBanks(&further); result != eBISS_NO_ERROR)
+        return result;
     for (uint32_t bank = 1; bank <= further; ++bank)
         edsImage_[bank * kEdsBankSize + kChecksumByte] = EdsBankChecksum(bank);
     return eBISS_NO_ERROR;

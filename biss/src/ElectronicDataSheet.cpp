@@ -154,26 +154,20 @@ int BissMasterClass::WriteEdsParams(uint32_t slave)
         return static_cast<int>(eBISS_NO_ERROR);
     };
 
-    const uint32_t edsBank = params_.Com(eBISS_CP_EDS_BANK);
-    uint32_t version = 0;
-    params_.GetEdsParam(kEdsVersion, &version);
-    if (IsUnusedBank(edsBank) || version == 0 || version > 4)
+    if (!params_.HasWritableEds())
         return eBISS_EDS_INVALID;
+    const uint32_t edsBank = params_.Com(eBISS_CP_EDS_BANK);
 
     int result;
     if ((result = writeByte(kEdsBankRegister, edsBank)) != eBISS_NO_ERROR ||
         (result = writeByte(kBankSelect, edsBank)) != eBISS_NO_ERROR || (result = writeBank(0)) != eBISS_NO_ERROR)
         return result;
 
-    uint32_t banks = 1;
-    if (params_.GetEdsParam(kFurtherBanks, &banks) != eBISS_NO_ERROR)
-        banks = 1;
+    uint32_t banks = 0;
+    if ((result = params_.EdsFurtherBanks(&banks)) != eBISS_NO_ERROR)
+        return result;
     uint32_t secondPart = 0;
     params_.GetEdsParam(kSecondPartBank, &secondPart);
-    if (IsUnusedBank(secondPart))
-        banks = 0;
-    else if (banks > kMaxFurtherBanks)
-        return eBISS_EDS_INVALID;
     for (uint32_t k = 0; k < banks; ++k) {
         if ((result = writeByte(kBankSelect, (secondPart + k) & 0xFF)) != eBISS_NO_ERROR ||
             (result = writeBank(k + 1)) != eBISS_NO_ERROR)

@@ -12,17 +12,6 @@ using sim::biss::FrameKind;
 
 class ControlChannelTest : public SimulatedAdapterTest {
 protected:
-    sim::biss::SimBissSlave &PlugOneSlave()
-    {
-        Plug();
-        sim::biss::SimBissSlave &slave = rig_->line.AddSlave();
-        slave.SetChannels({{18, 0x2ABCD, 0x43, 0}});
-        Select();
-        ConfigureChannel(0, 24, 0x43);
-        EXPECT_EQ(0, BISS(BISS_WriteMasterParams)(handle_));
-        return slave;
-    }
-
     // Starts the access, then carries it on until done; returns the first non-zero code.
     int Carry(BISS_U32 slave, BISS_U32 address, BISS_U32 write, BISS_U32 data, int *calls)
     {

@@ -7,19 +7,7 @@ namespace {
 
 using ferrolink_test::SimulatedAdapterTest;
 
-class LegacySlaveTest : public SimulatedAdapterTest {
-protected:
-    sim::biss::SimBissSlave &PlugOneSlave()
-    {
-        Plug();
-        sim::biss::SimBissSlave &slave = rig_->line.AddSlave();
-        slave.SetChannels({{18, 0x2ABCD, 0x43, 0}});
-        Select();
-        ConfigureChannel(0, 24, 0x43);
-        EXPECT_EQ(0, BISS(BISS_WriteMasterParams)(handle_));
-        return slave;
-    }
-};
+class LegacySlaveTest : public SimulatedAdapterTest {};
 
 TEST_F(LegacySlaveTest, BytesGoBothWaysOneByteAnElement)
 {

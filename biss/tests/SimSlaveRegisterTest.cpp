@@ -16,17 +16,6 @@ using sim::biss::TraceKind;
 
 class SlaveRegisterTest : public SimulatedAdapterTest {
 protected:
-    sim::biss::SimBissSlave &PlugOneSlave(const MasterChipProfile &chip = MasterChipProfile::Chip52Rev4())
-    {
-        Plug({"SN-0042", true}, chip);
-        sim::biss::SimBissSlave &slave = rig_->line.AddSlave();
-        slave.SetChannels({{18, 0x2ABCD, 0x43, 0}});
-        Select();
-        ConfigureChannel(0, 24, 0x43);
-        EXPECT_EQ(0, BISS(BISS_WriteMasterParams)(handle_));
-        return slave;
-    }
-
     int Read(BISS_U32 mode, BISS_U32 address, BISS_U32 *count, BISS_U32 *data, BISS_U32 slave = 0)
     {
         return BISS(BISS_ReadSlaveRegister)(handle_, mode, slave, address, count, data);

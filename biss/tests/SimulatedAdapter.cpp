@@ -58,6 +58,17 @@ void SimulatedAdapterTest::Plug(sim::biss::AdapterIdentity identity, const sim::
     ASSERT_EQ(0, BISS(BISS_Open)(&handle_));
 }
 
+sim::biss::SimBissSlave &SimulatedAdapterTest::PlugOneSlave(const sim::biss::MasterChipProfile &chip)
+{
+    Plug({"SN-0042", true}, chip);
+    sim::biss::SimBissSlave &slave = rig_->line.AddSlave();
+    slave.SetChannels({{18, 0x2ABCD, 0x43, 0}});
+    Select();
+    ConfigureChannel(0, 24, 0x43);
+    EXPECT_EQ(0, BISS(BISS_WriteMasterParams)(handle_));
+    return slave;
+}
+
 void SimulatedAdapterTest::TearDown()
 {
     if (handle_ != 0)

@@ -21,6 +21,10 @@ protected:
     // Plugs in one adapter (serial number, speed, chip) and opens a handle.
     void Plug(sim::biss::AdapterIdentity identity = {"SN-0042", true},
               const sim::biss::MasterChipProfile &chip = sim::biss::MasterChipProfile::Chip52Rev4());
+    // Plugs in an adapter with one slave (an 18-bit channel, CRC polynomial 0x43),
+    // selects it and writes channel 0's frame parameters to the master.
+    sim::biss::SimBissSlave &PlugOneSlave(
+        const sim::biss::MasterChipProfile &chip = sim::biss::MasterChipProfile::Chip52Rev4());
     void TearDown() override;
 
     BISS_U32 LastCode();

@@ -55,6 +55,13 @@ bool SimD2xx::Fails(D2xxCall call)
     return true;
 }
 
+D2xxStatus SimD2xx::Begin(D2xxCall call, void *handle, Device **device)
+{
+    const bool failing = Fails(call);
+    *device = Find(handle);
+    return *device == nullptr ? kInvalidHandle : failing ? kIoError : kOk;
+}
+
 void SimD2xx::Elapse(const Device &device, uint64_t microseconds)
 {
     if (device.chip != nullptr)
@@ -102,9 +109,8 @@ D2xxStatus SimD2xx::OpenEx(const void *what, uint32_t flags, void **handle)
 
 D2xxStatus SimD2xx::Close(void *handle)
 {
-    const bool failing = Fails(D2xxCall::Close);
-    Device *device = Find(handle);
-    const D2xxStatus status = device == nullptr ? kInvalidHandle : failing ? kIoError : kOk;
+    Device *device = nullptr;
+    const D2xxStatus status = Begin(D2xxCall::Close, handle, &device);
     Log("close", status);
     if (status == kOk)
         device->open = false;
@@ -171,9 +177,8 @@ D2xxStatus SimD2xx::Write(void *handle, const void *buffer, uint32_t length, uin
 
 D2xxStatus SimD2xx::Purge(void *handle, uint32_t mask)
 {
-    const bool failing = Fails(D2xxCall::Purge);
-    Device *device = Find(handle);
-    const D2xxStatus status = device == nullptr ? kInvalidHandle : failing ? kIoError : kOk;
+    Device *device = nullptr;
+    const D2xxStatus status = Begin(D2xxCall::Purge, handle, &device);
     Log("purge " + std::to_string(mask), status);
     if (status == kOk && (mask & kPurgeReceive))
         device->received.clear();
@@ -182,9 +187,8 @@ D2xxStatus SimD2xx::Purge(void *handle, uint32_t mask)
 
 D2xxStatus SimD2xx::SetTimeouts(void *handle, uint32_t readMs, uint32_t writeMs)
 {
-    const bool failing = Fails(D2xxCall::SetTimeouts);
-    Device *device = Find(handle);
-    const D2xxStatus status = device == nullptr ? kInvalidHandle : failing ? kIoError : kOk;
+    Device *device = nullptr;
+    const D2xxStatus status = Begin(D2xxCall::SetTimeouts, handle, &device);
     Log("timeouts " + std::to_string(readMs) + " " + std::to_string(writeMs), status);
     if (status == kOk)
         device->readTimeoutMs = readMs;
@@ -193,9 +197,8 @@ D2xxStatus SimD2xx::SetTimeouts(void *handle, uint32_t readMs, uint32_t writeMs)
 
 D2xxStatus SimD2xx::GetQueueStatus(void *handle, uint32_t *waiting)
 {
-    const bool failing = Fails(D2xxCall::QueueStatus);
-    Device *device = Find(handle);
-    D2xxStatus status = device == nullptr ? kInvalidHandle : failing ? kIoError : kOk;
+    Device *device = nullptr;
+    D2xxStatus status = Begin(D2xxCall::QueueStatus, handle, &device);
     if (status == kOk && waiting == nullptr)
         status = kInvalidParameter;
     if (status != kOk) {
@@ -209,18 +212,16 @@ D2xxStatus SimD2xx::GetQueueStatus(void *handle, uint32_t *waiting)
 
 D2xxStatus SimD2xx::SetLatencyTimer(void *handle, uint8_t milliseconds)
 {
-    const bool failing = Fails(D2xxCall::LatencyTimer);
-    Device *device = Find(handle);
-    const D2xxStatus status = device == nullptr ? kInvalidHandle : failing ? kIoError : kOk;
+    Device *device = nullptr;
+    const D2xxStatus status = Begin(D2xxCall::LatencyTimer, handle, &device);
     Log("latency " + std::to_string(milliseconds), status);
     return status;
 }
 
 D2xxStatus SimD2xx::SetBitMode(void *handle, uint8_t mask, uint8_t mode)
 {
-    const bool failing = Fails(D2xxCall::BitMode);
-    Device *device = Find(handle);
-    D2xxStatus status = device == nullptr ? kInvalidHandle : failing ? kIoError : kOk;
+    Device *device = nullptr;
+    D2xxStatus status = Begin(D2xxCall::BitMode, handle, &device);
     if (status == kOk && mode != kModeReset && mode != kModeMpsse)
         status = kInvalidParameter;
     Log("bitmode" + Hex(&mask, 1) + Hex(&mode, 1), status);

@@ -69,6 +69,8 @@ private:
     Device *Find(void *handle);
     // Counts the call; true when an injected fault makes it fail.
     bool Fails(D2xxCall call);
+    // Counts the call, finds its device and gives the status a call on a handle starts from.
+    D2xxStatus Begin(D2xxCall call, void *handle, Device **device);
     void Elapse(const Device &device, uint64_t microseconds);
     void Log(const std::string &line, D2xxStatus status = kOk);
 
