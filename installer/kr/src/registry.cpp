@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "kr/holders.h"
 #include "kr/library_state.h"
 
 namespace kr {
@@ -10,32 +11,6 @@ namespace {
 
 constexpr REGSAM kReadWrite = KEY_READ | KEY_WRITE;
 constexpr DWORD kMaxValueName = 261;
-
-// A key opened for the length of one helper.
-class scoped_key {
-public:
-    scoped_key(HKEY root, const _stringx& path, REGSAM access)
-        : result_(RegOpenKeyExW(root, path.c_str(), 0, access, &key_))
-    {
-        if (result_ != ERROR_SUCCESS)
-            key_ = nullptr;
-    }
-    explicit scoped_key(HKEY key) noexcept : key_(key) {}
-    ~scoped_key()
-    {
-        if (key_)
-            RegCloseKey(key_);
-    }
-    scoped_key(const scoped_key&) = delete;
-    scoped_key& operator=(const scoped_key&) = delete;
-
-    HKEY get() const noexcept { return key_; }
-    LONG result() const noexcept { return result_; }
-
-private:
-    HKEY key_ = nullptr;
-    LONG result_ = ERROR_SUCCESS;
-};
 
 bool record(LONG result)
 {
@@ -50,19 +25,19 @@ bool reg_create_key(HKEY root, const _stringx& key)
     HKEY created = nullptr;
     const LONG result = RegCreateKeyExW(root, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, kReadWrite, nullptr,
                                         &created, nullptr);
-    const scoped_key holder(result == ERROR_SUCCESS ? created : nullptr);
+    const registry_key_holder holder(result == ERROR_SUCCESS ? created : nullptr);
     return record(result);
 }
 
 bool reg_key_exists(HKEY root, const _stringx& key)
 {
-    const scoped_key opened(root, key, KEY_READ);
+    const registry_key_holder opened(root, key.c_str(), KEY_READ);
     return record(opened.result());
 }
 
 bool reg_delete_value(HKEY root, const _stringx& key, const _stringx& name)
 {
-    const scoped_key opened(root, key, kReadWrite);
+    const registry_key_holder opened(root, key.c_str(), kReadWrite);
     if (!opened.get())
         return record(opened.result());
     return record(RegDeleteValueW(opened.get(), name.c_str()));
@@ -70,7 +45,7 @@ bool reg_delete_value(HKEY root, const _stringx& key, const _stringx& name)
 
 DWORD reg_read_dword(HKEY root, const _stringx& key, const _stringx& name, DWORD default_value, REGSAM access)
 {
-    const scoped_key opened(root, key, access);
+    const registry_key_holder opened(root, key.c_str(), access);
     if (!opened.get()) {
         record(opened.result());
         return default_value;
@@ -87,7 +62,7 @@ DWORD reg_read_dword(HKEY root, const _stringx& key, const _stringx& name, DWORD
 _stringx reg_read_string(HKEY root, const _stringx& key, const _stringx& name, const _stringx& default_value,
                          REGSAM access)
 {
-    const scoped_key opened(root, key, access);
+    const registry_key_holder opened(root, key.c_str(), access);
     if (!opened.get()) {
         record(opened.result());
         return default_value;
@@ -127,7 +102,7 @@ _stringx reg_read_string(HKEY root, const _stringx& key, const _stringx& name, c
 
 bool reg_write_dword(HKEY root, const _stringx& key, const _stringx& name, DWORD value)
 {
-    const scoped_key opened(root, key, kReadWrite);
+    const registry_key_holder opened(root, key.c_str(), kReadWrite);
     if (!opened.get())
         return record(opened.result());
     return record(RegSetValueExW(opened.get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
@@ -136,7 +111,7 @@ bool reg_write_dword(HKEY root, const _stringx& key, const _stringx& name, DWORD
 
 bool reg_write_string(HKEY root, const _stringx& key, const _stringx& name, const _stringx& text)
 {
-    const scoped_key opened(root, key, kReadWrite);
+    const registry_key_holder opened(root, key.c_str(), kReadWrite);
     if (!opened.get())
         return record(opened.result());
     const DWORD size = static_cast<DWORD>((text.length() + 1) * sizeof(wchar_t));
@@ -146,7 +121,7 @@ bool reg_write_string(HKEY root, const _stringx& key, const _stringx& name, cons
 
 bool reg_enum_value_names(HKEY root, const _stringx& key, REGSAM extra_access, stringx_vector& names)
 {
-    const scoped_key opened(root, key, KEY_READ | extra_access);
+    const registry_key_holder opened(root, key.c_str(), KEY_READ | extra_access);
     if (!record(opened.result()))
         return false;
     for (DWORD index = 0;; ++index) {

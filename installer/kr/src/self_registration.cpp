@@ -41,11 +41,10 @@ classes_root_override::~classes_root_override()
 
 bool classes_root_override::activate()
 {
-    HKEY classes = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, KEY_WRITE, &classes) != ERROR_SUCCESS)
+    const registry_key_holder classes(HKEY_CURRENT_USER, L"Software\\Classes", KEY_WRITE);
+    if (!classes.get())
         return false;
-    active_ = override_predef_key()(HKEY_CLASSES_ROOT, classes) == ERROR_SUCCESS;
-    RegCloseKey(classes);
+    active_ = override_predef_key()(HKEY_CLASSES_ROOT, classes.get()) == ERROR_SUCCESS;
     return active_;
 }
 

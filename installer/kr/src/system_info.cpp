@@ -4,6 +4,7 @@
 
 #include <cwchar>
 
+#include "kr/holders.h"
 #include "kr/kernel32_forms.h"
 #include "kr/version_info.h"
 
@@ -123,14 +124,13 @@ namespace {
 // A hexadecimal locale value of at most 10 bytes with its terminator.
 bool read_locale_value(const wchar_t* key_path, const wchar_t* name, LANGID& language)
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_USERS, key_path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+    const registry_key_holder key(HKEY_USERS, key_path, KEY_ALL_ACCESS);
+    if (!key.get())
         return false;
     wchar_t buffer[5] = {};
     DWORD size = sizeof(buffer);
     DWORD type = 0;
-    const LONG result = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
-    RegCloseKey(key);
+    const LONG result = RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
     if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
         return false;
     buffer[4] = 0;

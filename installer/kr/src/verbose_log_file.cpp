@@ -1,6 +1,7 @@
 #include "kr/trace_log.h"
 
 #include "kr/handle_holder.h"
+#include "kr/holders.h"
 
 namespace {
 
@@ -8,32 +9,11 @@ constexpr const wchar_t* kStudioKey = L"SOFTWARE\\Korvanstilmer\\9.0\\Studio";
 constexpr const wchar_t* kLogFileName = L"Korvanstilmer.log";
 constexpr size_t kMaxFolderChars = 260;
 
-class registry_key {
-public:
-    registry_key(HKEY root, const wchar_t* path)
-    {
-        if (RegOpenKeyExW(root, path, 0, KEY_READ, &key_) != ERROR_SUCCESS)
-            key_ = nullptr;
-    }
-    ~registry_key()
-    {
-        if (key_)
-            RegCloseKey(key_);
-    }
-    registry_key(const registry_key&) = delete;
-    registry_key& operator=(const registry_key&) = delete;
-
-    HKEY get() const noexcept { return key_; }
-
-private:
-    HKEY key_ = nullptr;
-};
-
 // The folder named by "VerboseLogPath"; empty when it is missing, of another
 // type or too long.
 _wstringx RegistryLogFolder()
 {
-    const registry_key key(HKEY_CURRENT_USER, kStudioKey);
+    const kr::registry_key_holder key(HKEY_CURRENT_USER, kStudioKey, KEY_READ);
     if (!key.get())
         return _wstringx();
     wchar_t folder[kMaxFolderChars] = {};
@@ -61,7 +41,7 @@ _wstringx ProgramFolder()
 
 bool IsVerboseLoggingEnabled()
 {
-    const registry_key key(HKEY_CURRENT_USER, kStudioKey);
+    const kr::registry_key_holder key(HKEY_CURRENT_USER, kStudioKey, KEY_READ);
     if (!key.get())
         return false;
     DWORD type = 0;

@@ -1,5 +1,7 @@
 #include "TestFolder.h"
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 
 TestFolder::TestFolder()
@@ -21,8 +23,7 @@ TestFolder::~TestFolder()
 void WriteBytes(const std::wstring& path, const std::string& bytes)
 {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return;
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
     DWORD written = 0;
     WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     CloseHandle(file);

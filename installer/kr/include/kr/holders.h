@@ -103,6 +103,33 @@ private:
     HLOCAL block_ = nullptr;
 };
 
+// A registry key opened (or handed over) for the length of a scope, closed at
+// the end; result() keeps why the open failed.
+class registry_key_holder {
+public:
+    registry_key_holder(HKEY root, const wchar_t* path, REGSAM access) noexcept
+        : result_(RegOpenKeyExW(root, path, 0, access, &key_))
+    {
+        if (result_ != ERROR_SUCCESS)
+            key_ = nullptr;
+    }
+    explicit registry_key_holder(HKEY key) noexcept : key_(key) {}
+    ~registry_key_holder()
+    {
+        if (key_)
+            RegCloseKey(key_);
+    }
+    registry_key_holder(const registry_key_holder&) = delete;
+    registry_key_holder& operator=(const registry_key_holder&) = delete;
+
+    HKEY get() const noexcept { return key_; }
+    LONG result() const noexcept { return result_; }
+
+private:
+    HKEY key_ = nullptr;
+    LONG result_ = ERROR_SUCCESS;
+};
+
 // A well-known SID of the built-in domain (such as Administrators), freed at the end.
 class builtin_sid_holder {
 public:
