@@ -12,20 +12,13 @@ namespace {
 
 enum class WideFieldOrder { MsbFirst, LsbFirst };
 
-// A field's bits as they go into the image.
-std::uint32_t PackedValue(const RegField &field, WideFieldOrder order)
-{
-    const auto value = static_cast<std::uint32_t>(field.value);
-    if (order == WideFieldOrder::MsbFirst && field.bitlen > 8)
-        return ChangeByteOrder(value, static_cast<std::uint8_t>(field.bitlen / 8));
-    return value;
-}
-
-std::uint32_t FieldValueFromBits(std::uint32_t bits, std::uint16_t bitlen, WideFieldOrder order)
+// Swapping bytes is its own inverse: the same conversion takes a field's value into the image's
+// order and the image's bits back into the value.
+std::uint32_t InImageOrder(std::uint32_t value, std::uint16_t bitlen, WideFieldOrder order)
 {
     if (order == WideFieldOrder::MsbFirst && bitlen > 8)
-        return ChangeByteOrder(bits, static_cast<std::uint8_t>(bitlen / 8));
-    return bits;
+        return ChangeByteOrder(value, static_cast<std::uint8_t>(bitlen / 8));
+    return value;
 }
 
 template <std::size_t Size>
@@ -34,7 +27,7 @@ void PackBlock(std::span<const RegField> fields, std::uint16_t blockAddress, Wid
     std::array<std::uint8_t, Size> bytes{};
     std::size_t bit = 0;
     for (const RegField &field : fields) {
-        const std::uint32_t value = PackedValue(field, order);
+        const std::uint32_t value = InImageOrder(static_cast<std::uint32_t>(field.value), field.bitlen, order);
         for (unsigned k = 0; k < field.bitlen && bit < Size * 8; ++k, ++bit) {
             if ((value >> k) & 1u)
                 bytes[bit / 8] |= static_cast<std::uint8_t>(1u << (bit % 8));
@@ -58,7 +51,7 @@ void UnpackBlock(std::span<RegField> fields, std::uint16_t blockAddress, WideFie
             if ((bytes[bit / 8] >> (bit % 8)) & 1u)
                 bits |= 1u << k;
         }
-        field.value = static_cast<std::int32_t>(FieldValueFromBits(bits, field.bitlen, order));
+        field.value = static_cast<std::int32_t>(InImageOrder(bits, field.bitlen, order));
     }
 }
 

@@ -24,10 +24,7 @@ class ExpertPagesEndToEndTest : public MainPanelTest {
 protected:
     ExpertPagesEndToEndTest()
     {
-        // As an accepted expert password leaves the main panel.
-        g_expertMode = 1;
-        for (int index : {2, 3})
-            SetTabPageAttribute(g_mainPanel, MAIN_PANEL_TABS, index, ATTR_VISIBLE, 1);
+        EnterExpertMode();
         page = GetTabPanel(3);
         EXPECT_EQ(driver.SelectTab(g_mainPanel, MAIN_PANEL_TABS, 3), cvi::InputStatus::Accepted);
     }

@@ -10,7 +10,6 @@
 #include "RegisterImage.h"
 #include "SensorLinkState.h"
 #include "SensorMemoryMap.h"
-#include "ToolState.h"
 #include "Vantrel_Kelto_uir.h"
 
 namespace {
@@ -71,13 +70,6 @@ void ParameterPagesTest::Connect(const sim::kelto::KeltoModel &model, const std:
 void ParameterPagesTest::SealDorvelBlock(Eeprom &image)
 {
     image[0x3F] = sim::kelto::DorvelBlockCrc(&image[0x30]);
-}
-
-void ParameterPagesTest::EnterExpertMode()
-{
-    g_expertMode = 1;
-    for (int page = 2; page <= 3; ++page)
-        SetTabPageAttribute(g_mainPanel, MAIN_PANEL_TABS, page, ATTR_VISIBLE, 1);
 }
 
 void ParameterPagesTest::Choose(int pageIndex, int control, double value)

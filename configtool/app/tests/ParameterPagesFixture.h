@@ -21,9 +21,6 @@ protected:
     // The Dorvel block's CRC after a patch of its bytes.
     static void SealDorvelBlock(Eeprom &eeprom);
 
-    // The expert pages shown and the expert mode flag set, as an accepted password leaves them.
-    void EnterExpertMode();
-
     // The operator opens tab page pageIndex and picks a value; the run-time must accept it.
     void Choose(int pageIndex, int control, double value);
 

@@ -12,6 +12,7 @@
 #include "RegisterImage.h"
 #include "Startup.h"
 #include "Timers.h"
+#include "ToolState.h"
 #include "Vantrel_Kelto_uir.h"
 #include "cvi/UserInterface.h"
 
@@ -156,6 +157,13 @@ void MainPanelTest::PutText(std::uint16_t address, std::string_view text)
 void MainPanelTest::PutByte(std::uint16_t address, std::uint16_t cell)
 {
     ASSERT_TRUE(calvista::UpdateBuffers(address, 0, cell));
+}
+
+void MainPanelTest::EnterExpertMode()
+{
+    g_expertMode = 1;
+    for (int page = 2; page <= 3; ++page)
+        SetTabPageAttribute(g_mainPanel, MAIN_PANEL_TABS, page, ATTR_VISIBLE, 1);
 }
 
 bool MainPanelTest::Dimmed(int panel, int control) const

@@ -53,6 +53,9 @@ protected:
     static void PutText(std::uint16_t address, std::string_view text);
     static void PutByte(std::uint16_t address, std::uint16_t cell);
 
+    // The expert pages shown and the expert mode flag set, as an accepted password leaves them.
+    static void EnterExpertMode();
+
     bool Dimmed(int panel, int control) const;
     int Value(int panel, int control) const;
 

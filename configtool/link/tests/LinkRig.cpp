@@ -1,61 +1,22 @@
 #include "LinkRig.h"
 
-#include <windows.h>
-
-#include <stdexcept>
-
-#include "AdapterPowerSupply.h"
 #include "LinkServices.h"
 #include "LiveRead.h"
 #include "MasterSetup.h"
 #include "RegisterImage.h"
 #include "SensorLinkState.h"
+#include "SimulatedDriver.h"
 
 namespace link_test {
 
+using calvista_sim::SimulatedDriver;
+using calvista_sim::UseClockOf;
+
 namespace {
-
-HMODULE SimModule()
-{
-    static const HMODULE module = [] {
-        SetEnvironmentVariableA("VANTREL_SIMULATION", "1");
-        HMODULE loaded = LoadLibraryA("dravio_sim.dll");
-        if (loaded == nullptr)
-            throw std::runtime_error("dravio_sim.dll does not load");
-        return loaded;
-    }();
-    return module;
-}
-
-template <class Function>
-Function *SimExport(const char *name)
-{
-    return reinterpret_cast<Function *>(reinterpret_cast<void *>(GetProcAddress(SimModule(), name)));
-}
-
-// ferrolink's time-outs read the rig's virtual clock while a rig is plugged in.
-void UseClockOf(sim::biss::UsbAdapterRig *rig)
-{
-    using SetClock = void(uint32_t (*)(void *), void *);
-    static SetClock *const setClock = SimExport<SetClock>("DravioSim_SetClock");
-    if (rig == nullptr) {
-        setClock(nullptr, nullptr);
-        return;
-    }
-    setClock([](void *context) { return static_cast<sim::biss::UsbAdapterRig *>(context)->clock.NowMilliseconds(); },
-             rig);
-}
 
 ServiceLog g_services;
 
 } // namespace
-
-dravio::sim::ISimController &SimulatedDriver()
-{
-    static dravio::sim::ISimController *const controller =
-        SimExport<dravio::sim::ISimController *()>("DravioSim_GetController")();
-    return *controller;
-}
 
 ServiceLog &Services()
 {
@@ -123,9 +84,7 @@ void LinkRigTest::Plug(sim::biss::AdapterIdentity identity, sim::kelto::KeltoMod
                                                       std::move(identity));
     ASSERT_EQ(0u, rig_->link.Status());
     encoder_ = std::make_unique<sim::kelto::SimKeltoEncoder>(std::move(model));
-    encoder_->Attach(rig_->line.AddSlave());
-    encoder_->SetClock(&rig_->clock);
-    encoder_->SetPowerSupply(sim::kelto::PoweredWhileAdapterOpen(SimulatedDriver(), rig_->link.DeviceNumber()));
+    calvista_sim::AttachEncoder(*encoder_, *rig_, rig_->line.AddSlave());
     UseClockOf(rig_.get());
 }
 

@@ -17,9 +17,6 @@
 
 namespace link_test {
 
-// The process's simulated driver, the one ferrolink.dll routes its USB calls to.
-dravio::sim::ISimController &SimulatedDriver();
-
 // What the link asked of the user interface.
 struct ServiceLog {
     std::vector<unsigned> sleeps;        // milliseconds
