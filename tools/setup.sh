@@ -8,7 +8,7 @@ top=$(cd "$here/.." && pwd)
 
 packages=(mingw-w64 g++-mingw-w64 mingw-w64-tools wine wine32:i386 wine64 libwine-dev
           libz-mingw-w64-dev googletest wixl msitools xvfb xauth cmake make
-          dpkg-dev xz-utils openssl osslsigncode)
+          dpkg-dev xz-utils openssl osslsigncode g++)
 
 missing=()
 need_i386=0
@@ -45,5 +45,11 @@ for a in i686 x86_64; do
   done
 done
 
-"$here/build-wx.sh" i686
+# Both trees link wxWidgets: the i686 deliverables and their 64-bit test builds.
+"$here/build-wx.sh" i686 & i686_build=$!
+"$here/build-wx.sh" x86_64 & x86_64_build=$!
+wx_status=0
+wait $i686_build || wx_status=1
+wait $x86_64_build || wx_status=1
+exit $wx_status
 

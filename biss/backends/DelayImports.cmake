@@ -3,7 +3,7 @@
 set(FERRO_DELAY_IMPORTS)
 foreach(import ftd2xx dlportio)
   set(lib ${CMAKE_CURRENT_BINARY_DIR}/lib${import}_delay.a)
-  set(def ${CMAKE_CURRENT_SOURCE_DIR}/backends/${import}.delay.def)
+  ferro_def_for_arch(def ${CMAKE_CURRENT_SOURCE_DIR}/backends/${import}.delay.def)
   # Run beside the output: dlltool names its symbols after the path it is given.
   add_custom_command(OUTPUT ${lib}
                      COMMAND ${CMAKE_DLLTOOL} --input-def ${def} --output-delaylib lib${import}_delay.a --kill-at

@@ -6,13 +6,8 @@
 set -u
 exe=$1 prefix=$2 folder=$3
 command -v xvfb-run >/dev/null || { echo "xvfb-run not installed"; exit 77; }
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= LANG=C.UTF-8 LC_ALL=C.UTF-8 TZ=UTC
-if [ ! -f "$prefix/.ready" ]; then
-  rm -rf "$prefix"
-  xvfb-run -a wineboot -i >/dev/null 2>&1
-  wineserver -w
-  touch "$prefix/.ready"
-fi
+tools=$(cd "$(dirname "$0")/../../../tools" && pwd)
+unset DISPLAY
 pictures="calvista_first_en.png calvista_main_en.png calvista_main_de.png calvista_first_de.png
   calvista_calib_ready_en.png calvista_calib_done_en.png calvista_connected_en.png"
 rm -rf "$folder"
@@ -20,9 +15,9 @@ mkdir -p "$folder"
 # The language files are looked up from the working folder: the program's own folder.
 cd "$(dirname "$exe")"
 for mode in "" connected; do
-  xvfb-run -a -s "-screen 0 1280x1024x24" wine "$exe" "$folder" $mode
+  "$tools/wine-x11" "$prefix" "$exe" "$folder" $mode
   status=$?
-  wineserver -k 2>/dev/null || true
+  WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
   [ $status = 0 ] || { echo "screenshot program ${mode:+($mode) }failed with $status"; exit 1; }
 done
 for picture in $pictures; do

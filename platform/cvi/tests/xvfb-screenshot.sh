@@ -5,19 +5,13 @@
 set -u
 exe=$1 prefix=$2 picture=$3
 command -v xvfb-run >/dev/null || { echo "xvfb-run not installed"; exit 77; }
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= LANG=C.UTF-8 LC_ALL=C.UTF-8 TZ=UTC
-if [ ! -f "$prefix/.ready" ]; then
-  rm -rf "$prefix"
-  xvfb-run -a wineboot -i >/dev/null 2>&1
-  wineserver -w
-  touch "$prefix/.ready"
-fi
+tools=$(cd "$(dirname "$0")/../../../tools" && pwd)
+unset DISPLAY
 rm -f "$picture"
-# Wine reads an absolute Unix path as one on drive Z:. Nothing may start this prefix's
-# server without the display first, or its desktop would have none.
-xvfb-run -a -s "-screen 0 1024x768x24" wine "$exe" "$picture"
+# Wine reads an absolute Unix path as one on drive Z:.
+FERRO_XVFB_SCREEN=1024x768x24 "$tools/wine-x11" "$prefix" "$exe" "$picture"
 status=$?
-wineserver -k 2>/dev/null || true
+WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
 [ $status = 0 ] || { echo "showcase failed with $status"; exit 1; }
 [ -s "$picture" ] && [ "$(head -c 4 "$picture" | tail -c 3)" = PNG ] || { echo "no PNG picture written"; exit 1; }
 echo "picture: $picture"

@@ -468,7 +468,8 @@ TEST_F(TypeLibraryContract, LibraryIdentity)
     EXPECT_EQ(1, attributes->wMajorVerNum);
     EXPECT_EQ(0, attributes->wMinorVerNum);
     EXPECT_EQ(0x409u, attributes->lcid);
-    EXPECT_EQ(SYS_WIN32, attributes->syskind);
+    // Written for the program's own platform: Win32 for the launcher, Win64 for its 64-bit test build.
+    EXPECT_EQ(sizeof(void *) == 8 ? SYS_WIN64 : SYS_WIN32, attributes->syskind);
     library->ReleaseTLibAttr(attributes);
 
     com::Bstr name, help, help_file;
