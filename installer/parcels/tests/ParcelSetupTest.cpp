@@ -115,6 +115,40 @@ TEST_F(ParcelSetup, ConditionsGoToTheSlotBeingRead)
     EXPECT_EQ(second->evaluations, 1);
 }
 
+TEST_F(ParcelSetup, TheHandlerDecidesDetectionUnlessItDefers)
+{
+    ScriptedHandler* handler = nullptr;
+    auto detected = MakeParcel(L"D", nullptr, &handler);
+    auto record = std::make_shared<ConditionRecord>();
+    detected->SetConditionSlot(L"Detect");
+    detected->SetCondition(std::make_unique<ScriptedCondition>(record, false));
+
+    handler->detectResult = S_OK;
+    handler->detectedState = episInstalled;
+    EXPECT_EQ(detected->Detect(), S_OK);
+    EXPECT_EQ(detected->GetDetectedState(), episInstalled);
+    EXPECT_EQ(record->evaluations, 0);
+
+    // A failing handler is dropped: the condition decides.
+    handler->detectResult = E_FAIL;
+    EXPECT_EQ(detected->Detect(), S_OK);
+    EXPECT_EQ(detected->GetDetectedState(), episAbsent);
+    EXPECT_EQ(record->evaluations, 1);
+
+    // Not handled and no condition: the state stays as it was.
+    parcel->LoadStateValue(CStateEntry(L"Detect", L"1"));
+    EXPECT_EQ(parcel->Detect(), S_OK);
+    EXPECT_EQ(parcel->GetDetectedState(), episInstalled);
+}
+
+TEST_F(ParcelSetup, OperationTargetOfTheChosenOperation)
+{
+    parcel->AddOperation(MakeOperation(L"Install", {{L"Target", L"setup.exe"}}));
+    EXPECT_TRUE(parcel->GetOperationTarget().empty());
+    ASSERT_EQ(parcel->put_ActionState(episInstalled), S_OK);
+    EXPECT_STREQ(parcel->GetOperationTarget().c_str(), L"setup.exe");
+}
+
 TEST_F(ParcelSetup, AFailingDetectConditionMeansAbsent)
 {
     auto record = std::make_shared<ConditionRecord>();
