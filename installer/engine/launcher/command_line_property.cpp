@@ -16,8 +16,9 @@ property_table& CommandLineProperties()
 }
 
 // Enters every pair of the process command line; a later pair replaces an
-// earlier one of the same name. Pairs read before a scanning error stay.
-void FillTable(property_table& table)
+// earlier one of the same name. False when the text cannot be scanned; the
+// pairs read before the bad spot stay.
+bool FillTable(property_table& table)
 {
     kr::argument_scanner scanner(ProcessCommandLine(), true);
     try {
@@ -27,12 +28,13 @@ void FillTable(property_table& table)
             _stringx value;
             const bool more = scanner.next(name, value);
             if (scanner.remaining().length() == before)
-                return;
+                return true;
             table[name] = value;
             if (!more)
-                return;
+                return true;
         }
     } catch (const command_line_exception&) {
+        return false;
     }
 }
 
@@ -47,8 +49,8 @@ _stringx& ProcessCommandLine()
 bool GetCommandLineProperty(const _stringx& name, _stringx& value)
 {
     property_table& table = CommandLineProperties();
-    if (table.empty())
-        FillTable(table);
+    if (table.empty() && !FillTable(table))
+        return false;
     const auto found = table.find(name);
     if (found == table.end())
         return false;

@@ -6,6 +6,7 @@
 #include "command_line.h"
 #include "command_line_property.h"
 #include "debug_marker.h"
+#include "exception_status.h"
 #include "exit_status.h"
 #include "kr/file_system.h"
 #include "kr/holders.h"
@@ -58,6 +59,43 @@ bool SettleTraceLog(command_line& line, _stringx& log_path)
 
 // Initialisation and run; the final status, or the initialisation's status
 // unchanged when it handed the work to an updated suite.
+DWORD InitializeAndRunRegistered(CSetupEngine& engine, BSTR arguments)
+{
+    bool exit_now = false;
+    const HRESULT initialized = engine.Initialize(arguments, &exit_now);
+    if (exit_now) {
+        engine.ShutdownUIThread();
+        return static_cast<DWORD>(initialized);
+    }
+    HRESULT status = initialized;
+    if (FAILED(initialized)) {
+        engine.OnBootstrapEvent(ebsCanceled);
+    } else {
+        status = engine.DetermineFeatureStates();
+        if (FAILED(status))
+            engine.OnBootstrapEvent(ebsCanceled);
+    }
+    engine.ShutdownUIThread();
+    return MapExitStatus(status);
+}
+
+// An exception that leaves the engine ends the run like any failure: the user
+// interface hears that the run was cancelled and stops, and the exception's
+// status is mapped.
+DWORD EndAfterException(CSetupEngine& engine)
+{
+    const HRESULT status = StatusOfCurrentException();
+    try {
+        engine.OnBootstrapEvent(ebsCanceled);
+    } catch (...) {
+    }
+    try {
+        engine.ShutdownUIThread();
+    } catch (...) {
+    }
+    return MapExitStatus(status);
+}
+
 DWORD InitializeAndRun(CSetupEngine& engine, command_line& line)
 {
     TESSAREL_TRACE(L"Initializing engine...");
@@ -65,44 +103,18 @@ DWORD InitializeAndRun(CSetupEngine& engine, command_line& line)
     line.remaining(arguments.address());
 
     CProxyStubRegistration proxy_stubs;
-    bool exit_now = false;
-    const HRESULT initialized = engine.Initialize(arguments.get(), &exit_now);
     DWORD exit_code = 0;
-    if (exit_now) {
-        engine.ShutdownUIThread();
-        exit_code = static_cast<DWORD>(initialized);
-    } else {
-        HRESULT status = initialized;
-        if (FAILED(initialized)) {
-            engine.OnBootstrapEvent(ebsCanceled);
-        } else {
-            status = engine.DetermineFeatureStates();
-            if (FAILED(status))
-                engine.OnBootstrapEvent(ebsCanceled);
-        }
-        engine.ShutdownUIThread();
-        exit_code = MapExitStatus(status);
+    try {
+        exit_code = InitializeAndRunRegistered(engine, arguments.get());
+    } catch (...) {
+        exit_code = EndAfterException(engine);
     }
     proxy_stubs.Revoke();
     return exit_code;
 }
 
-} // namespace
-
-HRESULT CreateEngine(CSetupEngine** engine)
-{
-    if (!engine)
-        return E_POINTER;
-    try {
-        *engine = new CSetupEngine();
-        return S_OK;
-    } catch (...) {
-        *engine = nullptr;
-        return E_OUTOFMEMORY;
-    }
-}
-
-DWORD RunEngineMode(command_line& line)
+// Engine mode up to its exit code; exceptions pass out.
+DWORD RunEngine(command_line& line)
 {
     _stringx log_path;
     if (!SettleTraceLog(line, log_path)) {
@@ -126,4 +138,29 @@ DWORD RunEngineMode(command_line& line)
     if (!log_path.empty())
         engine->SetDebugLogPath(log_path);
     return InitializeAndRun(*engine, line);
+}
+
+} // namespace
+
+HRESULT CreateEngine(CSetupEngine** engine)
+{
+    if (!engine)
+        return E_POINTER;
+    try {
+        *engine = new CSetupEngine();
+        return S_OK;
+    } catch (...) {
+        *engine = nullptr;
+        return E_OUTOFMEMORY;
+    }
+}
+
+DWORD RunEngineMode(command_line& line)
+{
+    // No exception ends the process unmapped: the caller gets a failure status.
+    try {
+        return RunEngine(line);
+    } catch (...) {
+        return MapExitStatus(StatusOfCurrentException());
+    }
 }

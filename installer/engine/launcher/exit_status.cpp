@@ -6,6 +6,7 @@ namespace {
 
 constexpr DWORD kFacilityMask = 0x1FFF0000;
 constexpr DWORD kUserCancelled = 1602;
+constexpr DWORD kInstallFailure = ERROR_INSTALL_FAILURE; // 1603
 
 } // namespace
 
@@ -13,8 +14,12 @@ DWORD MapExitStatus(HRESULT status)
 {
     const DWORD value = static_cast<DWORD>(status);
     DWORD exit_code = value;
-    if (((value & kFacilityMask) >> 16) == FACILITY_WIN32)
+    if (((value & kFacilityMask) >> 16) == FACILITY_WIN32) {
         exit_code = value & 0xFFFF;
+        // A failure must not read as success to the caller.
+        if (FAILED(status) && exit_code == 0)
+            exit_code = kInstallFailure;
+    }
     else if (status == S_OK || status == S_FALSE)
         exit_code = 0;
     else if (status == E_ABORT)

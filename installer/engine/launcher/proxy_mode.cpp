@@ -30,12 +30,11 @@ DWORD RunProxyWaiter(const _stringx& id)
         return ERROR_INVALID_PARAMETER;
     CProxyServer server;
     server.Init(L"\\\\.\\pipe\\KREngine_" + id);
-    while (!server.QuitRequested() && server.PipeHandler()) {
-        CNamedPipeHandler& pipe = *server.PipeHandler();
-        if (pipe.ReadMessage() != 0 || !pipe.HasPayload()) {
-            server.SetStatus(kPipeBroken);
-            break;
-        }
+    while (!server.QuitRequested()) {
+        // A server without a pipe reads nothing: that is a failed read too.
+        CNamedPipeHandler* pipe = server.PipeHandler();
+        if (!pipe || pipe->ReadMessage() != 0 || !pipe->HasPayload())
+            return kPipeBroken;
         server.DispatchMessage();
     }
     return server.Status();

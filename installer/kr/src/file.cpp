@@ -219,37 +219,18 @@ void file::write_byte_order_mark()
 {
     if (!byte_order_mark_)
         return;
-    static const BYTE utf16le[] = {0xFF, 0xFE};
-    static const BYTE utf16be[] = {0xFE, 0xFF};
-    static const BYTE utf8[] = {0xEF, 0xBB, 0xBF};
-    switch (code_page_) {
-    case code_page_utf16le:
-        write(utf16le, sizeof(utf16le));
-        break;
-    case code_page_utf16be:
-        write(utf16be, sizeof(utf16be));
-        break;
-    case code_page_utf8:
-        write(utf8, sizeof(utf8));
-        break;
-    default:
-        break;
-    }
+    const std::string_view mark = byte_order_mark_of(code_page_);
+    if (!mark.empty())
+        write(mark.data(), static_cast<DWORD>(mark.size()));
 }
 
 void file::write_text(const _stringx& text)
 {
-    const UINT code_page = static_cast<UINT>(code_page_);
-    const int needed = text.to_multibyte(nullptr, 0, code_page);
-    if (needed <= 0)
+    std::string bytes;
+    if (!encode_text(text, code_page_, bytes))
         raise();
-    std::unique_ptr<char[]> bytes(new char[static_cast<size_t>(needed)]);
-    const int converted = text.to_multibyte(bytes.get(), needed, code_page);
-    if (converted <= 0)
-        raise();
-    const int terminator = (code_page_ == code_page_utf16le || code_page_ == code_page_utf16be) ? 2 : 1;
-    if (converted > terminator)
-        write(bytes.get(), static_cast<DWORD>(converted - terminator));
+    if (!bytes.empty())
+        write(bytes.data(), static_cast<DWORD>(bytes.size()));
 }
 
 void file::get_times(FILETIME* last_write, FILETIME* creation, FILETIME* last_access)
@@ -262,6 +243,37 @@ void file::set_times(const FILETIME* last_write, const FILETIME* creation, const
 {
     if (!SetFileTime(handle(), creation, last_access, last_write))
         raise();
+}
+
+bool encode_text(const _stringx& text, int code_page, std::string& bytes)
+{
+    bytes.clear();
+    const UINT page = static_cast<UINT>(code_page);
+    const int needed = text.to_multibyte(nullptr, 0, page);
+    if (needed <= 0)
+        return false;
+    std::unique_ptr<char[]> converted(new char[static_cast<size_t>(needed)]);
+    const int count = text.to_multibyte(converted.get(), needed, page);
+    if (count <= 0)
+        return false;
+    const int terminator = (code_page == code_page_utf16le || code_page == code_page_utf16be) ? 2 : 1;
+    if (count > terminator)
+        bytes.assign(converted.get(), static_cast<size_t>(count - terminator));
+    return true;
+}
+
+std::string_view byte_order_mark_of(int code_page)
+{
+    switch (code_page) {
+    case code_page_utf16le:
+        return std::string_view("\xFF\xFE", 2);
+    case code_page_utf16be:
+        return std::string_view("\xFE\xFF", 2);
+    case code_page_utf8:
+        return std::string_view("\xEF\xBB\xBF", 3);
+    default:
+        return std::string_view();
+    }
 }
 
 void find_first_file(const _stringx& path, WIN32_FIND_DATAW& data)

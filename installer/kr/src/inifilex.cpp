@@ -3,7 +3,9 @@
 #include <cwchar>
 
 #include "kr/file.h"
+#include "kr/file_replace.h"
 #include "kr/file_system.h"
+#include "kr/win32_exception.h"
 
 // ---- one section ---------------------------------------------------------
 
@@ -178,24 +180,25 @@ bool inifilex::save_as(const _stringx& path, unsigned flags, int code_page, bool
     return true;
 }
 
-// The whole file in the object's code page, each line ended by CR LF.
+// The whole file in the object's code page, each line ended by CR LF. The text
+// is converted before anything is written, and the file is replaced whole: a
+// failed save leaves the file as it was.
 DWORD inifilex::write_lines(const _stringx& path, const kr::stringx_vector& lines) const
 {
-    kr::create_folder_of(path);
-    kr::file target;
-    const DWORD opened = target.open(path, GENERIC_WRITE, FILE_SHARE_READ, FILE_ATTRIBUTE_NORMAL, CREATE_ALWAYS);
-    if (opened != 0)
-        return opened;
-    if (code_page_ != -1)
-        target.set_code_page(code_page_);
-    target.set_byte_order_mark(write_bom_);
-    target.write_byte_order_mark();
+    const int code_page = code_page_ == -1 ? kr::code_page_ansi : code_page_;
+    _stringx text;
     for (const _stringx& line : lines) {
-        target.write_text(line);
-        target.write_text(L"\r\n");
+        text += line;
+        text += L"\r\n";
     }
-    target.close();
-    return 0;
+    std::string bytes;
+    if (!text.empty() && !kr::encode_text(text, code_page, bytes))
+        throw kr::file_exception(path);
+    if (write_bom_)
+        bytes.insert(0, kr::byte_order_mark_of(code_page));
+
+    kr::create_folder_of(path);
+    return kr::replace_file_contents(path, bytes);
 }
 
 kr::stringx_vector inifilex::build_lines() const

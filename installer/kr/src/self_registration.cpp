@@ -13,12 +13,6 @@ namespace {
 
 constexpr DWORD kRegistrationTimeout = 5000;
 
-override_predef_key_function& override_predef_key()
-{
-    static override_predef_key_function function = RegOverridePredefKey;
-    return function;
-}
-
 // Per-user registration needs NT 5 or later and the classes-root override.
 bool prepare_per_user(classes_root_override& scope)
 {
@@ -26,13 +20,6 @@ bool prepare_per_user(classes_root_override& scope)
 }
 
 } // namespace
-
-override_predef_key_function set_override_predef_key_function(override_predef_key_function function)
-{
-    const override_predef_key_function previous = override_predef_key();
-    override_predef_key() = function ? function : RegOverridePredefKey;
-    return previous;
-}
 
 classes_root_override::~classes_root_override()
 {
@@ -44,14 +31,14 @@ bool classes_root_override::activate()
     const registry_key_holder classes(HKEY_CURRENT_USER, L"Software\\Classes", KEY_WRITE);
     if (!classes.get())
         return false;
-    active_ = override_predef_key()(HKEY_CLASSES_ROOT, classes.get()) == ERROR_SUCCESS;
+    active_ = RegOverridePredefKey(HKEY_CLASSES_ROOT, classes.get()) == ERROR_SUCCESS;
     return active_;
 }
 
 void classes_root_override::restore()
 {
     if (active_) {
-        override_predef_key()(HKEY_CLASSES_ROOT, nullptr);
+        RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
         active_ = false;
     }
 }

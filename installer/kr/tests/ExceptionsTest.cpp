@@ -192,10 +192,28 @@ TEST(Holders, ComAndModuleHolders)
     EXPECT_EQ(buffer.get()[15], L'\0');
 }
 
+// The system's own text for an error number in a language, as FormatMessage gives it.
+std::wstring SystemText(DWORD error, LANGID language)
+{
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                            FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, error, language, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    const std::wstring result(text ? text : L"", length);
+    LocalFree(text);
+    return result;
+}
+
 TEST(LogFailureMessage, SystemTextOfErrorInstallLogFailure)
 {
-    const _stringx text = kr::get_log_failure_message(MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
-    EXPECT_FALSE(text.empty());
+    const LANGID languages[] = {MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), GetUserDefaultLangID()};
+    for (const LANGID language : languages) {
+        const std::wstring expected = SystemText(ERROR_INSTALL_LOG_FAILURE, language);
+        ASSERT_FALSE(expected.empty()) << language;
+        EXPECT_EQ(std::wstring(kr::get_log_failure_message(language).c_str()), expected) << language;
+    }
+    // The text is that of 1622, not of a neighbouring error.
+    EXPECT_NE(SystemText(ERROR_INSTALL_LOG_FAILURE, 0), SystemText(ERROR_INSTALL_FAILURE, 0));
 }
 
 } // namespace

@@ -385,4 +385,61 @@ TEST_F(IniFile, SaveCreatesFoldersAndReportsFailures)
     EXPECT_THROW(ini.save_as(bad.c_str(), inifilex::use_given_encoding, 12345, false), kr::file_exception);
 }
 
+// The names in the test folder, "." and ".." left out.
+std::vector<std::wstring> FilesIn(const std::wstring& folder)
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found = {};
+    const HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (wcscmp(found.cFileName, L".") != 0 && wcscmp(found.cFileName, L"..") != 0)
+            names.emplace_back(found.cFileName);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return names;
+}
+
+// The state file the suite's resume stands on: a save that fails keeps what it held.
+TEST_F(IniFile, FailedSaveKeepsTheExistingFile)
+{
+    inifilex ini;
+    ini.set_string(L"State", L"Phase", L"Installing");
+    ini.set_string(L"State", L"Parcel", L"Runtime");
+    const std::wstring state = Path(L"state.ini");
+    ASSERT_TRUE(ini.save_as(state.c_str(), 0, 0, false));
+    const std::string saved = ReadBytes(state);
+    ASSERT_EQ(saved, "[State]\r\nPhase=Installing\r\nParcel=Runtime\r\n");
+
+    // The text cannot be converted: the save throws naming the file, which keeps its bytes.
+    ini.set_string(L"State", L"Phase", L"Done");
+    try {
+        ini.save_as(state.c_str(), inifilex::use_given_encoding, 12345, false);
+        ADD_FAILURE() << "the save did not fail";
+    } catch (const kr::file_exception& failure) {
+        EXPECT_EQ(std::wstring(failure.path().c_str()), state);
+    }
+    EXPECT_EQ(ReadBytes(state), saved);
+    EXPECT_TRUE(ini.is_modified());
+
+    // The file cannot be replaced while a reader holds it without sharing it.
+    const HANDLE reader = CreateFileW(state.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(ini.save_as(state.c_str(), inifilex::use_given_encoding, 0, false));
+    CloseHandle(reader);
+    EXPECT_NE(ini.get_last_error(), 0u);
+    EXPECT_EQ(ini.get_failed_path(), state.c_str());
+    EXPECT_EQ(ReadBytes(state), saved);
+    // Neither failure left a file of its own behind.
+    EXPECT_EQ(FilesIn(folder_), std::vector<std::wstring>{L"state.ini"});
+
+    // A save that works replaces the contents whole, a shorter text included.
+    ASSERT_TRUE(ini.remove_key(L"State", L"Parcel"));
+    ASSERT_TRUE(ini.save_as(state.c_str(), 0, 0, false));
+    EXPECT_EQ(ReadBytes(state), "[State]\r\nPhase=Done\r\n");
+    EXPECT_FALSE(ini.is_modified());
+    EXPECT_EQ(FilesIn(folder_), std::vector<std::wstring>{L"state.ini"});
+}
+
 } // namespace

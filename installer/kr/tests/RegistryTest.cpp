@@ -166,37 +166,63 @@ TEST_F(Registry, ProgramServersRegisterByExitCode)
     EXPECT_EQ(std::wstring(kr::last_failed_path().c_str()), failing);
 }
 
-struct OverrideRecorder {
-    static std::vector<std::pair<HKEY, bool>> calls;
-    static LONG WINAPI Record(HKEY key, HKEY new_key)
-    {
-        calls.emplace_back(key, new_key != nullptr);
-        return ERROR_SUCCESS;
-    }
-};
-std::vector<std::pair<HKEY, bool>> OverrideRecorder::calls;
-
-TEST_F(Registry, PerUserRegistrationRemapsTheClassesRootAround)
+bool KeyExists(HKEY root, const wchar_t* path)
 {
-    // Wine ignores the remapping itself: the calls are checked through their seam.
-    const kr::override_predef_key_function previous = kr::set_override_predef_key_function(&OverrideRecorder::Record);
-    OverrideRecorder::calls.clear();
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+TEST_F(Registry, PerUserRegistrationLandsInTheUsersClassesOnly)
+{
+    const wchar_t server_class[] = L"Software\\Classes\\KrTests.DllServer";
+    const wchar_t typelib[] = L"Software\\Classes\\TypeLib\\{6E2C3B8A-41D7-4F0B-9C55-2A7E91D40B13}";
+    const wchar_t after[] = L"Software\\Classes\\KrTests.AfterOverride";
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        for (const wchar_t* path : {server_class, typelib, after})
+            RegDeleteTreeW(root, path);
+    }
+
+    // A fresh prefix has no user classes key yet; the override needs one.
     HKEY classes = nullptr;
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0, KEY_WRITE, nullptr, &classes,
                               nullptr),
               ERROR_SUCCESS);
     RegCloseKey(classes);
-    const _stringx server(Bin(L"kr_test_server.dll").c_str());
-    EXPECT_TRUE(kr::self_register(server, true, true));
-    EXPECT_TRUE(ValueExists(L"Software\\KrTests\\DllServer", L"Registered"));
-    ASSERT_EQ(OverrideRecorder::calls.size(), 2u);
-    EXPECT_EQ(OverrideRecorder::calls[0], std::make_pair(HKEY_CLASSES_ROOT, true));
-    EXPECT_EQ(OverrideRecorder::calls[1], std::make_pair(HKEY_CLASSES_ROOT, false));
 
-    OverrideRecorder::calls.clear();
-    EXPECT_TRUE(kr::self_register(server, false, false));
-    EXPECT_TRUE(OverrideRecorder::calls.empty());
-    kr::set_override_predef_key_function(previous);
+    // The server writes under the classes root; per user that is the user's classes.
+    const _stringx server(Bin(L"kr_test_server.dll").c_str());
+    ASSERT_TRUE(kr::self_register(server, true, true)) << std::hex << kr::last_result();
+    EXPECT_TRUE(ValueExists(L"Software\\KrTests\\DllServer", L"Registered"));
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, server_class));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, server_class));
+
+    // The real classes root is back when the call returns.
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L"KrTests.AfterOverride", 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                              nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, after));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, after));
+
+    EXPECT_TRUE(kr::self_register(server, false, true));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, server_class));
+
+    // A type library registered per user is entered under the user's classes only.
+    const _stringx control(Bin(L"kr_test_typelib.ocx").c_str());
+    ASSERT_TRUE(kr::self_register_typelib(control, true, true));
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, typelib));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, typelib));
+    EXPECT_TRUE(kr::self_register_typelib(control, false, true));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, typelib));
+
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        for (const wchar_t* path : {server_class, typelib, after})
+            RegDeleteTreeW(root, path);
+    }
 }
 
 TEST_F(Registry, SharedFileRemovalUnregistersAndDropsItsCount)

@@ -435,9 +435,9 @@ class TypeLibraryContract : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        // The library as the probe program carries it, the way the launcher's file does.
+        // The library as the launcher's own program file carries it.
         const std::wstring folder = com::ModuleFileName(nullptr);
-        const std::wstring program = folder.substr(0, folder.find_last_of(L'\\')) + L"\\payload_probe.exe";
+        const std::wstring program = folder.substr(0, folder.find_last_of(L'\\')) + L"\\Tessarel.exe";
         ASSERT_EQ(S_OK, LoadTypeLibEx(program.c_str(), REGKIND_NONE, library.Put()));
     }
 

@@ -168,8 +168,13 @@ TEST_F(CommandLineProperty, LaterPairsReplaceEarlierOnesAndBadTextKeepsWhatWasRe
     ASSERT_TRUE(GetCommandLineProperty(L"b", value));
     EXPECT_STREQ(value.c_str(), L"x\"y");
 
+    // The lookup that meets the bad spot reports false; later ones find what was read before it.
     Use(L"first=1 oops here=2");
+    value = L"unchanged";
+    EXPECT_FALSE(GetCommandLineProperty(L"first", value));
+    EXPECT_STREQ(value.c_str(), L"unchanged");
     EXPECT_TRUE(GetCommandLineProperty(L"first", value));
+    EXPECT_STREQ(value.c_str(), L"1");
     EXPECT_FALSE(GetCommandLineProperty(L"here", value));
 }
 

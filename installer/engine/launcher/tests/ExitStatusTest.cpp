@@ -19,6 +19,8 @@ TEST(MapExitStatus, Table)
         {0x80070BC2, 3010},       {0x00070BC2, 3010},       {0x80070642, 1602}, {0x8007064A, 1610},
         {0, 0},                   {1, 0},                   {0x80004004, 1602}, {0x8004070A, 0x8004070A},
         {0x8000FFFF, 0x8000FFFF}, {0x8007000E, 0x000E},     {2, 2},
+        // A failure never maps to 0.
+        {0x80070000, 1603},       {0x00070000, 0},
     };
     for (const Case& c : cases)
         EXPECT_EQ(MapExitStatus(static_cast<HRESULT>(c.status)), c.exit_code) << std::hex << c.status;

@@ -1,6 +1,6 @@
-// Tessarel.exe as a real process: started from this Windows program, which
-// reads its exit code with GetExitCodeProcess and what its (test) engine
-// recorded.
+// The launcher's test build as a real process: started from this Windows
+// program, which reads its exit code with GetExitCodeProcess and what its test
+// engine recorded.
 
 #include <gtest/gtest.h>
 
@@ -10,122 +10,27 @@
 #include <string>
 #include <vector>
 
+#include "LauncherProcess.h"
 #include "kr/inifilex.h"
 
 namespace {
-
-std::wstring ProgramFolder()
-{
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path);
-    return folder.substr(0, folder.rfind(L'\\') + 1);
-}
-
-std::wstring TempFolder()
-{
-    wchar_t path[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, path);
-    return path;
-}
-
-bool Exists(const std::wstring& path)
-{
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-std::wstring Folder(const std::wstring& path)
-{
-    return path.substr(0, path.rfind(L'\\'));
-}
-
-std::string ReadBytes(const std::wstring& path)
-{
-    std::string bytes;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return bytes;
-    char chunk[4096];
-    DWORD read = 0;
-    while (ReadFile(file, chunk, sizeof(chunk), &read, nullptr) && read)
-        bytes.append(chunk, read);
-    CloseHandle(file);
-    return bytes;
-}
-
-std::wstring ReadUtf16(const std::wstring& path)
-{
-    const std::string bytes = ReadBytes(path);
-    if (bytes.size() < 2)
-        return std::wstring();
-    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
-}
-
-// The values under HKLM that Windows works through at the next restart.
-std::wstring PendingRenames()
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0, KEY_READ, &key))
-        return std::wstring();
-    std::vector<wchar_t> data(65536);
-    DWORD size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
-    DWORD type = 0;
-    const LONG result = RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, &type,
-                                         reinterpret_cast<BYTE*>(data.data()), &size);
-    RegCloseKey(key);
-    if (result != ERROR_SUCCESS)
-        return std::wstring();
-    std::wstring joined(data.data(), size / sizeof(wchar_t));
-    for (wchar_t& c : joined) {
-        if (c == 0)
-            c = L'|';
-    }
-    return joined;
-}
 
 class Launcher : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        // A folder with spaces in its name, like a download folder.
-        folder_ = TempFolder() + L"kr launcher " + std::to_wstring(GetCurrentProcessId());
-        CreateDirectoryW(folder_.c_str(), nullptr);
-        setup_ = folder_ + L"\\My Setup.exe";
-        ASSERT_TRUE(CopyFileW((ProgramFolder() + TESSAREL_EXE).c_str(), setup_.c_str(), FALSE));
-        record_ = folder_ + L"\\record.ini";
+        ASSERT_TRUE(files_.ready());
         SetEnvironmentVariableW(L"KR_TEST_ENGINE_RECORD", record_.c_str());
         for (const wchar_t* name : {L"KR_TEST_ENGINE_INIT", L"KR_TEST_ENGINE_RUN", L"KR_TEST_ENGINE_EXIT_NOW",
-                                    L"KR_TEST_ENGINE_DELAY"})
+                                    L"KR_TEST_ENGINE_DELAY", L"KR_TEST_ENGINE_THROW"})
             SetEnvironmentVariableW(name, nullptr);
     }
 
-    void TearDown() override
-    {
-        for (const wchar_t* name : {L"record.ini", L"My Setup.exe", L"Korvanstilmer.log", L"log.txt", L"Marked.exe"})
-            DeleteFileW((folder_ + L"\\" + name).c_str());
-        RemoveDirectoryW(folder_.c_str());
-        SetEnvironmentVariableW(L"KR_TEST_ENGINE_RECORD", nullptr);
-    }
+    void TearDown() override { SetEnvironmentVariableW(L"KR_TEST_ENGINE_RECORD", nullptr); }
 
-    // Starts a program and waits for it; its exit code, or ~0 when it did not end.
-    static DWORD Run(const std::wstring& program, const std::wstring& arguments, DWORD timeout = 30000)
+    static DWORD Run(const std::wstring& program, const std::wstring& arguments)
     {
-        std::wstring command_line = L"\"" + program + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION process = {};
-        if (!CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                            &process))
-            return ~0u - 1;
-        DWORD code = ~0u;
-        if (WaitForSingleObject(process.hProcess, timeout) == WAIT_OBJECT_0)
-            GetExitCodeProcess(process.hProcess, &code);
-        else
-            TerminateProcess(process.hProcess, 1);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-        return code;
+        return RunProgram(program, arguments);
     }
 
     std::wstring Recorded(const wchar_t* key) const
@@ -146,9 +51,10 @@ protected:
         return false;
     }
 
-    std::wstring folder_;
-    std::wstring setup_;
-    std::wstring record_;
+    SetupFolder files_{TESSAREL_TEST_EXE};
+    const std::wstring& folder_ = files_.path();
+    const std::wstring& setup_ = files_.setup();
+    const std::wstring record_ = files_.file(L"record.ini");
 };
 
 TEST_F(Launcher, FirstStartRunsATemporaryCopyAndPassesItsMappedExitCode)
@@ -258,6 +164,39 @@ TEST_F(Launcher, ExitCodesOfTheEngineStatus)
     EXPECT_EQ(Run(setup_, L""), 0x80070BC2u);
     EXPECT_EQ(Recorded(L"events"), L"");
     EXPECT_EQ(Recorded(L"run"), L"<none>");
+}
+
+TEST_F(Launcher, AnExceptionLeavingTheEngineEndsLikeAFailure)
+{
+    struct Case {
+        const wchar_t* step;
+        const wchar_t* init;
+        const wchar_t* run;
+        DWORD exit_code;
+        const wchar_t* ran;
+    };
+    const Case cases[] = {
+        {L"run", nullptr, L"80070BC2", 3010, L"1"},           // the exception's own status, mapped
+        {L"init", L"80070000", nullptr, 1603, L"<none>"},     // a failure never reads as success
+        {L"init", nullptr, nullptr, 0x8000FFFF, L"<none>"},   // no status of its own: E_UNEXPECTED
+    };
+    for (const Case& c : cases) {
+        DeleteFileW(record_.c_str());
+        SetEnvironmentVariableW(L"KR_TEST_ENGINE_THROW", c.step);
+        SetEnvironmentVariableW(L"KR_TEST_ENGINE_INIT", c.init);
+        SetEnvironmentVariableW(L"KR_TEST_ENGINE_RUN", c.run);
+        EXPECT_EQ(Run(setup_, L""), c.exit_code) << c.step;
+        EXPECT_EQ(Recorded(L"run"), c.ran) << c.step;
+        // The user interface hears of the cancel and stops; the engine is released.
+        EXPECT_EQ(Recorded(L"events"), L"5") << c.step;
+        EXPECT_EQ(Recorded(L"shutdowns"), L"1") << c.step;
+        EXPECT_EQ(Recorded(L"released"), L"1") << c.step;
+        // The copy marked itself for removal, and the first process removed it.
+        const std::wstring copy = Recorded(L"program");
+        EXPECT_NE(PendingRenames().find(copy), std::wstring::npos) << c.step;
+        EXPECT_FALSE(Exists(copy)) << c.step;
+        EXPECT_FALSE(Exists(Folder(copy))) << c.step;
+    }
 }
 
 TEST_F(Launcher, UserArgumentsReachTheEngineAndLongerSwitchesDoNotCount)
@@ -433,83 +372,6 @@ TEST_F(Launcher, DebugMarkerInThePayloadSwitchesTheLogOn)
     EXPECT_EQ(Recorded(L"trace_on"), L"0");
 }
 
-// The engine's side of a proxy: the named event and the pipe server.
-class EngineSide {
-public:
-    explicit EngineSide(const std::wstring& id)
-    {
-        started_ = CreateEventW(nullptr, TRUE, FALSE, (L"KR_ProxyWaiter_" + id).c_str());
-        pipe_ = CreateNamedPipeW((L"\\\\.\\pipe\\KREngine_" + id).c_str(), PIPE_ACCESS_DUPLEX,
-                                 PIPE_TYPE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr);
-    }
-    ~EngineSide()
-    {
-        CloseHandle(pipe_);
-        CloseHandle(started_);
-    }
-
-    HANDLE process = nullptr;
-
-    bool Start(const std::wstring& program, const std::wstring& arguments)
-    {
-        std::wstring command_line = L"\"" + program + L"\" " + arguments;
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION info = {};
-        if (!CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                            &info))
-            return false;
-        CloseHandle(info.hThread);
-        process = info.hProcess;
-        return true;
-    }
-
-    bool Connected()
-    {
-        if (WaitForSingleObject(started_, 20000) != WAIT_OBJECT_0)
-            return false;
-        return ConnectNamedPipe(pipe_, nullptr) || GetLastError() == ERROR_PIPE_CONNECTED;
-    }
-
-    void Write(DWORD type, DWORD size, const void* payload, DWORD payload_bytes)
-    {
-        const DWORD header[4] = {0xDE55ADFF, type, size, 0x55ADFFDE};
-        DWORD written = 0;
-        WriteFile(pipe_, header, sizeof(header), &written, nullptr);
-        if (payload_bytes)
-            WriteFile(pipe_, payload, payload_bytes, &written, nullptr);
-    }
-
-    // Type and first word of the reply.
-    std::pair<DWORD, DWORD> Read()
-    {
-        DWORD header[4] = {};
-        DWORD status = 0xFFFFFFFF;
-        DWORD read = 0;
-        ReadFile(pipe_, header, sizeof(header), &read, nullptr);
-        if (header[2] >= 4)
-            ReadFile(pipe_, &status, 4, &read, nullptr);
-        return {header[1], status};
-    }
-
-    void Disconnect() { DisconnectNamedPipe(pipe_); }
-
-    DWORD ExitCode()
-    {
-        DWORD code = ~0u;
-        if (WaitForSingleObject(process, 20000) == WAIT_OBJECT_0)
-            GetExitCodeProcess(process, &code);
-        else
-            TerminateProcess(process, 1);
-        CloseHandle(process);
-        process = nullptr;
-        return code;
-    }
-
-private:
-    HANDLE started_ = nullptr;
-    HANDLE pipe_ = INVALID_HANDLE_VALUE;
-};
 
 TEST_F(Launcher, ProxyServesThePipeUntilQuit)
 {
@@ -535,6 +397,26 @@ TEST_F(Launcher, ProxyStartedWithoutMarkerRunsFromACopyAndTheFirstProcessWaits)
     ASSERT_TRUE(engine.Connected());
     engine.Write(4, 0, nullptr, 0);
     EXPECT_EQ(engine.ExitCode(), 0u);
+}
+
+TEST_F(Launcher, ProxyRefusesAHeaderThatIsNotWholeOrAnnouncesTooMuch)
+{
+    // Half a header, and the pipe stays open: the proxy ends without answering.
+    const std::wstring cut_id = L"{KR-TEST-HALF-" + std::to_wstring(GetCurrentProcessId()) + L"}";
+    EngineSide half(cut_id);
+    ASSERT_TRUE(half.Start(setup_, L"-KR_temp -embedded:" + cut_id));
+    ASSERT_TRUE(half.Connected());
+    const DWORD first_half[2] = {0xDE55ADFF, 3};
+    half.WriteRaw(first_half, sizeof(first_half));
+    EXPECT_EQ(half.ExitCode(), 233u);
+
+    // A gigabyte announced: refused before anything is allocated or awaited.
+    const std::wstring big_id = L"{KR-TEST-BIG-" + std::to_wstring(GetCurrentProcessId()) + L"}";
+    EngineSide big(big_id);
+    ASSERT_TRUE(big.Start(setup_, L"-KR_temp -embedded:" + big_id));
+    ASSERT_TRUE(big.Connected());
+    big.Write(1, 0x40000000, nullptr, 0);
+    EXPECT_EQ(big.ExitCode(), 233u);
 }
 
 TEST_F(Launcher, ProxyEndsWith233WhenAPayloadDoesNotArriveAnd87WithoutId)

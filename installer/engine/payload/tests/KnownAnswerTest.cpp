@@ -53,11 +53,32 @@ void ExpectExtractsXyz(const std::wstring& program)
 
 } // namespace
 
-TEST(KnownAnswer, LaterFormatContainerBytes)
+// The same container behind a synthetic image and behind Tessarel.exe itself.
+struct Carrier {
+    const wchar_t* prefix;   // the fixtures are <prefix>-f1.exe and <prefix>-f2.exe
+    DWORD image_end;         // 0: the size of Tessarel.exe, which ends where its image ends
+};
+
+class KnownAnswerContainer : public ::testing::TestWithParam<Carrier> {
+protected:
+    std::wstring Program(int format) const
+    {
+        return FixturePath(std::wstring(GetParam().prefix) + L"-f" + std::to_wstring(format) + L".exe");
+    }
+
+    DWORD ImageEnd() const
+    {
+        return GetParam().image_end ? GetParam().image_end
+                                    : static_cast<DWORD>(FileSize(BinPath(L"Tessarel.exe")));
+    }
+};
+
+TEST_P(KnownAnswerContainer, LaterFormatContainerBytes)
 {
-    const std::wstring program = FixturePath(L"known-f2.exe");
-    ASSERT_EQ(kImageEnd, FindPayloadOffset(program.c_str(), true));
-    const std::string container = ReadBytes(program).substr(kImageEnd);
+    const std::wstring program = Program(2);
+    ASSERT_NE(0u, ImageEnd());
+    ASSERT_EQ(ImageEnd(), FindPayloadOffset(program.c_str(), true));
+    const std::string container = ReadBytes(program).substr(ImageEnd());
 
     const std::string expected = std::string("VIVezozArazov") + Bytes({0x00, 0x01, 0x00, 0x02, 0x00, 0x00, 0x00}) +
                                  Zeros(26) +
@@ -73,10 +94,11 @@ TEST(KnownAnswer, LaterFormatContainerBytes)
     ExpectExtractsXyz(program);
 }
 
-TEST(KnownAnswer, FirstFormatContainerBytes)
+TEST_P(KnownAnswerContainer, FirstFormatContainerBytes)
 {
-    const std::wstring program = FixturePath(L"known-f1.exe");
-    const std::string container = ReadBytes(program).substr(kImageEnd);
+    const std::wstring program = Program(1);
+    ASSERT_EQ(ImageEnd(), FindPayloadOffset(program.c_str(), true));
+    const std::string container = ReadBytes(program).substr(ImageEnd());
 
     const std::string expected = std::string("Korvanstilmer") + Bytes({0x00, 0x01, 0x00}) + Zeros(4 + 26) +
                                  std::string("ab") + Zeros(258) +
@@ -92,6 +114,12 @@ TEST(KnownAnswer, FirstFormatContainerBytes)
     EXPECT_EQ(expected.substr(20), Masked(container, 46 + 272).substr(20));
     ExpectExtractsXyz(program);
 }
+
+INSTANTIATE_TEST_SUITE_P(Carriers, KnownAnswerContainer,
+                         ::testing::Values(Carrier{L"known", kImageEnd}, Carrier{L"known-tessarel", 0}),
+                         [](const ::testing::TestParamInfo<Carrier>& info) {
+                             return info.param.image_end ? std::string("SyntheticImage") : std::string("Tessarel");
+                         });
 
 TEST(KnownAnswer, DescrambleBufferFollowsTheKeyPosition)
 {

@@ -8,6 +8,8 @@
 #include <windows.h>
 
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "kr/stringx.h"
 
@@ -71,6 +73,12 @@ private:
     int code_page_ = code_page_ansi;
     bool byte_order_mark_ = false;
 };
+
+// The text in a code page, without its terminating NUL; false when the code
+// page cannot take it.
+bool encode_text(const _stringx& text, int code_page, std::string& bytes);
+// The byte-order mark of 1200, 1201 and 65001; empty for any other code page.
+std::string_view byte_order_mark_of(int code_page);
 
 // FindFirstFileW on a path; nothing found throws kr::file_exception.
 void find_first_file(const _stringx& path, WIN32_FIND_DATAW& data);

@@ -35,9 +35,4 @@ private:
     bool active_ = false;
 };
 
-// The call that remaps a predefined key; tests put a recorder in its place
-// (Wine ignores the remapping). Returns the one before.
-using override_predef_key_function = LONG(WINAPI*)(HKEY key, HKEY new_key);
-override_predef_key_function set_override_predef_key_function(override_predef_key_function function);
-
 } // namespace kr

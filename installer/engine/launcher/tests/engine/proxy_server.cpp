@@ -1,5 +1,7 @@
 #include "proxy_server.h"
 
+#include <new>
+
 namespace {
 
 constexpr DWORD kMagic1 = 0xDE55ADFF;
@@ -8,6 +10,9 @@ constexpr DWORD kRequest = 1;
 constexpr DWORD kQuit = 4;
 constexpr DWORD kReply = 0x80000000;
 constexpr DWORD kNotSupported = ERROR_NOT_SUPPORTED; // 50
+constexpr DWORD kNoMemory = 0xC0000017;               // STATUS_NO_MEMORY
+// No request or reply of the protocol comes near this size.
+constexpr DWORD kMaxPayload = 16 * 1024 * 1024;
 
 struct header {
     DWORD magic1;
@@ -24,18 +29,29 @@ CNamedPipeHandler::~CNamedPipeHandler()
         CloseHandle(pipe_);
 }
 
+// The header must arrive whole with its one read, and a payload larger than
+// any message of the protocol is refused before anything is allocated for it.
 DWORD CNamedPipeHandler::ReadMessage()
 {
     header h = {};
     DWORD read = 0;
     if (!ReadFile(pipe_, &h, sizeof(h), &read, nullptr) && GetLastError() != 0)
         return GetLastError();
+    if (read != sizeof(h))
+        return ERROR_INVALID_DATA;
+    if (h.size > kMaxPayload)
+        return ERROR_INVALID_DATA;
     type_ = h.type;
     size_ = h.size;
     payload_.clear();
     if (size_ == 0)
         return 0;
-    std::vector<BYTE> payload(size_);
+    std::vector<BYTE> payload;
+    try {
+        payload.resize(size_);
+    } catch (const std::bad_alloc&) {
+        return kNoMemory;
+    }
     DWORD done = 0;
     while (done < size_) {
         if (!ReadFile(pipe_, payload.data() + done, size_ - done, &read, nullptr) || read == 0)

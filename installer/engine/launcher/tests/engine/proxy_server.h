@@ -1,10 +1,11 @@
 #pragma once
 
-// A test proxy server for the launcher entry: the pipe framing of the real
-// one (16-byte header, then the payload), with no request handlers: a request
-// is answered with status 50, quit ends the loop with status 0, any other
-// message gets its reply type and status 0. The real server offers the same
-// members.
+// A test proxy server for the launcher entry, linked only into the launcher's
+// test build: the pipe framing of the real one (16-byte header, then the
+// payload), with no request handlers: a request is answered with status 50,
+// quit ends the loop with status 0, any other message gets its reply type and
+// status 0. A header that does not arrive whole, or that announces more than
+// 16 MB, fails the read. The real server offers the same members.
 
 #include <windows.h>
 

@@ -1,7 +1,9 @@
 #include "setup_engine.h"
 
 #include <cwchar>
+#include <stdexcept>
 
+#include "kr/bootstrap_exception.h"
 #include "kr/inifilex.h"
 #include "kr/trace_log.h"
 
@@ -20,6 +22,16 @@ HRESULT StatusFromEnvironment(const wchar_t* name)
 {
     const _stringx text = Environment(name);
     return text.empty() ? S_OK : static_cast<HRESULT>(wcstoul(text.c_str(), nullptr, 16));
+}
+
+// The step's answer: its status, or an exception when the step is to throw.
+HRESULT Answer(const wchar_t* step, const wchar_t* status_name)
+{
+    if (Environment(L"KR_TEST_ENGINE_THROW") != step)
+        return StatusFromEnvironment(status_name);
+    if (Environment(status_name).empty())
+        throw std::runtime_error("test engine");
+    throw bootstrap_exception(StatusFromEnvironment(status_name));
 }
 
 _stringx CurrentFolder()
@@ -98,13 +110,13 @@ HRESULT CSetupEngine::Initialize(BSTR command_line, bool* exit_now)
     Record(L"apartment", SUCCEEDED(CoGetApartmentType(&type, &qualifier)) && type == APTTYPE_MAINSTA ? L"main-sta"
                                                                                                       : L"other");
     TraceFormat({L"TestEngine", __LINE__}, L"Test engine: initialize");
-    return StatusFromEnvironment(L"KR_TEST_ENGINE_INIT");
+    return Answer(L"init", L"KR_TEST_ENGINE_INIT");
 }
 
 HRESULT CSetupEngine::DetermineFeatureStates()
 {
     Record(L"run", L"1");
-    return StatusFromEnvironment(L"KR_TEST_ENGINE_RUN");
+    return Answer(L"run", L"KR_TEST_ENGINE_RUN");
 }
 
 void CSetupEngine::ShutdownUIThread()

@@ -1,11 +1,14 @@
 #pragma once
 
-// A test engine for the launcher entry: it records what it was started with
-// into the INI file named by KR_TEST_ENGINE_RECORD and answers with the
-// statuses named by KR_TEST_ENGINE_INIT and KR_TEST_ENGINE_RUN (hexadecimal;
+// A test engine for the launcher entry, linked only into the launcher's test
+// build: it records what it was started with into the INI file named by
+// KR_TEST_ENGINE_RECORD and answers with the statuses named by
+// KR_TEST_ENGINE_INIT and KR_TEST_ENGINE_RUN (hexadecimal;
 // KR_TEST_ENGINE_EXIT_NOW=1 reports a handed-over run; KR_TEST_ENGINE_DELAY
-// makes the initialisation take that many milliseconds). The real engine
-// offers the same members.
+// makes the initialisation take that many milliseconds). KR_TEST_ENGINE_THROW
+// names the step ("init" or "run") that throws instead of answering: a
+// bootstrap_exception with the step's status when one is named, else an
+// exception of no launcher type. The real engine offers the same members.
 
 #include <windows.h>
 #include <unknwn.h>
