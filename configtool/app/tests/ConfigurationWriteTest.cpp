@@ -246,3 +246,30 @@ TEST_F(ConfigurationWriteTest, FailedWriteHandsTheEncoderToSupervision)
     EXPECT_FALSE(Dimmed(Sys(), TAB_SYS_WRITE_CFG));
     SetTimerEnabled(ToolTimer::Main, false);
 }
+
+TEST_F(ConfigurationWriteTest, RestoreStopsWhereTheSwitchToBissFails)
+{
+    const auto model = sim::kelto::KeltoScenario("ssi-32bit-gray");
+    ASSERT_TRUE(model);
+    rig_ = std::make_unique<EncoderRig>(*model);
+    // The SSI settings the connection reaches this encoder with.
+    g_link.protocol = kProtocolSsi;
+    g_link.frameLength = 24;
+    g_link.scdClockDivider = 20;
+    ASSERT_EQ(InitConnection(), 0);
+    ASSERT_EQ(g_link.protocol, kProtocolSsi);
+    TakeOverEncoderImage(true);
+    const Eeprom before = EncoderEeprom();
+    Encoder().SetMailboxAnswers(false);
+
+    driver.AnswerPopup(1);  // "Yes"
+    ASSERT_EQ(driver.ChooseMenuItem(MainMenuBar(), VANTREL_MENU_FACTORYDEF), cvi::InputStatus::Accepted);
+    EXPECT_NE(g_link.lastError, 0);
+    // The switch's read of the output byte was the last command: the factory copy was never asked for.
+    const auto last = Encoder().LastMailboxCommand();
+    ASSERT_TRUE(last);
+    EXPECT_EQ(last->address, kOutputByte);
+    EXPECT_EQ(EncoderEeprom(), before);
+    EXPECT_TRUE(IsTimerEnabled(ToolTimer::Main));
+    SetTimerEnabled(ToolTimer::Main, false);
+}

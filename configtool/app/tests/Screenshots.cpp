@@ -1,13 +1,15 @@
 // Shows the start panel and the main panel in real windows, in English and then in German, and
 // writes their pictures into the folder named on the command line; then, in expert mode on a
 // simulated encoder with a 100-pole ring, the calibration panel before and at the end of a
-// successful run. With "connected" after the folder it instead lets the tool connect to the
-// simulated demo encoder on its own and shows the connected main panel. Run under Xvfb, the
-// pictures are the windows as the X server shows them.
+// successful run. With "connected" after the folder it instead lets the tool connect to a
+// simulated encoder on its own and shows the main panel before and once connected. The tool runs
+// in virtual time, as in the headless tests; only the windows are real. Every picture is read back
+// and checked: the panel's size, every shown control drawn, and the texts that must have changed.
+// Run under Xvfb, the pictures are the windows as the X server shows them.
 #include <windows.h>
 
 #include <cstdio>
-#include <cstdlib>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -23,6 +25,7 @@
 #include "Startup.h"
 #include "Timers.h"
 #include "Vantrel_Kelto_uir.h"
+#include "cvi/PictureCheck.h"
 #include "cvi/TestDriver.h"
 #include "cvi/UserInterface.h"
 
@@ -30,18 +33,34 @@ namespace {
 
 std::string g_folder;
 int g_failures = 0;
+std::map<std::string, cvi::PanelPicture> g_pictures;
 
+void Fail(const std::string &what)
+{
+    std::fprintf(stderr, "%s\n", what.c_str());
+    ++g_failures;
+}
+
+// Writes the panel's picture, reads it back and checks it against the panel.
 void SavePicture(int panel, const char *name)
 {
     const std::string path = g_folder + "\\" + name;
     int bitmap = 0;
-    if (GetPanelDisplayBitmap(panel, &bitmap) < 0 || SaveBitmapToPNGFile(bitmap, path.c_str()) < 0) {
-        std::fprintf(stderr, "no picture %s\n", path.c_str());
-        ++g_failures;
-    } else {
-        std::printf("picture: %s\n", path.c_str());
-    }
+    const bool saved = GetPanelDisplayBitmap(panel, &bitmap) >= 0 && SaveBitmapToPNGFile(bitmap, path.c_str()) >= 0;
     DiscardBitmap(bitmap);
+    if (!saved) {
+        Fail("no picture " + path);
+        return;
+    }
+    const auto picture = cvi::ReadPanelPicture(path);
+    if (!picture) {
+        Fail(path + " is no PNG picture");
+        return;
+    }
+    for (const std::string &fault : cvi::CheckPanelPicture(panel, *picture))
+        Fail(std::string(name) + ": " + fault);
+    g_pictures[name] = *picture;
+    std::printf("picture: %s\n", path.c_str());
 }
 
 void Picture(cvi::TestDriver &driver, int panel, const char *name)
@@ -50,24 +69,30 @@ void Picture(cvi::TestDriver &driver, int panel, const char *name)
     SavePicture(panel, name);
 }
 
+// The control's area must look different in the two pictures: its text changed in between.
+void ExpectChanged(int panel, int control, const char *controlName, const char *first, const char *second)
+{
+    const auto a = g_pictures.find(first);
+    const auto b = g_pictures.find(second);
+    if (a == g_pictures.end() || b == g_pictures.end())
+        return; // already reported
+    if (!cvi::ControlAreaDiffers(panel, control, a->second, b->second))
+        Fail(std::string(controlName) + " looks the same in " + first + " and " + second);
+}
+
 void ShowOnly(int shown, int hidden)
 {
     HidePanel(hidden);
     DisplayPanel(shown);
 }
 
-// While a popup of the tool waits for its answer, the windows still paint.
-void PaintWindows()
+// The main panel as the tool shows it before an encoder has been read.
+void UnconnectedMainPicture(cvi::TestDriver &driver, const char *name)
 {
-    const DWORD end = GetTickCount() + 600;
-    while (GetTickCount() < end) {
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-        Sleep(20);
-    }
+    ShowOnly(g_mainPanel, g_firstPanel);
+    SetLocalizedNotification(63, kSlotMainMessage);
+    SetLocalizedNotification(19, kSlotConnectionState);
+    Picture(driver, g_mainPanel, name);
 }
 
 // The calibration panel of an expert on a connected encoder with a 100-pole ring: ready to start
@@ -83,8 +108,7 @@ void CalibrationPictures(cvi::TestDriver &driver)
     sim::kelto::SimKeltoEncoder &encoder = rig.Encoder();
     encoder.MountRing(100);
     if (InitConnection() != 0) {
-        std::fprintf(stderr, "no connection to the simulated encoder\n");
-        ++g_failures;
+        Fail("no connection to the simulated encoder");
         return;
     }
     // The encoder's memory as the connection's full read leaves it.
@@ -97,14 +121,13 @@ void CalibrationPictures(cvi::TestDriver &driver)
     Visualize();
     SetFwVerSpecific(true, true, true);
     driver.OnPopup([](const cvi::PopupRecord &popup) {
-        if (popup.message == MessageText(37)) {
-            PaintWindows();
+        if (popup.message == MessageText(37))
             SavePicture(g_calibPanel, "calvista_calib_done_en.png");
-        }
         return 1;
     });
     driver.Click(GetTabPanel(0), TAB_SYS_ROTATIVE_CALIB);
-    driver.SetValue(g_calibPanel, CALIB_PAN_POLE_NUM, 100);
+    // The pole count typed as an operator does.
+    driver.Type(g_calibPanel, CALIB_PAN_POLE_NUM, "100");
     driver.PressKey(g_calibPanel, CALIB_PAN_POLE_NUM, KEY_ENTER);
     Picture(driver, g_calibPanel, "calvista_calib_ready_en.png");
 
@@ -115,13 +138,13 @@ void CalibrationPictures(cvi::TestDriver &driver)
         return (50.5 + (turned <= forward ? turned : 2 * forward - turned)) * 3.6;
     });
     driver.Click(g_calibPanel, CALIB_PAN_START_CALIB);
-    if (driver.Popups().empty() || driver.Popups().back().message != MessageText(37)) {
-        std::fprintf(stderr, "the calibration run did not succeed\n");
-        ++g_failures;
-    }
+    if (driver.Popups().empty() || driver.Popups().back().message != MessageText(37))
+        Fail("the calibration run did not succeed");
+    ExpectChanged(g_calibPanel, CALIB_PAN_CALIB_NOTIFICATION, "CALIB_NOTIFICATION", "calvista_calib_ready_en.png",
+                  "calvista_calib_done_en.png");
 }
 
-// The connection timer on the first panel, in real time, until the main panel shows.
+// The connection timer on the first panel until the main panel shows.
 bool Connect(cvi::TestDriver &driver, double mostSeconds)
 {
     SetTimerEnabled(ToolTimer::Init, true);
@@ -134,16 +157,23 @@ bool Connect(cvi::TestDriver &driver, double mostSeconds)
     return false;
 }
 
-// Connected to the demo encoder of the simulated driver: identification and parameters read.
-void ConnectedPicture(cvi::TestDriver &driver)
+// Connected to a simulated encoder: identification and parameters read.
+void ConnectedPictures(cvi::TestDriver &driver)
 {
-    if (Connect(driver, 280.0)) {
-        Picture(driver, g_mainPanel, "calvista_connected_en.png");
-    } else {
-        std::fprintf(stderr, "the demo encoder did not connect\n");
-        ++g_failures;
+    SetTimerEnabled(ToolTimer::Init, false);
+    UnconnectedMainPicture(driver, "calvista_unconnected_en.png");
+    ShowOnly(g_firstPanel, g_mainPanel);
+    EncoderRig rig(*sim::kelto::KeltoScenario("standard"));
+    if (!Connect(driver, 60.0)) {
+        Fail("the simulated encoder did not connect");
+        return;
     }
+    Picture(driver, g_mainPanel, "calvista_connected_en.png");
     SetTimerEnabled(ToolTimer::Main, false);
+    ExpectChanged(g_mainPanel, MAIN_PANEL_VANTREL_CONN_STATUS_TXT, "VANTREL_CONN_STATUS_TXT",
+                  "calvista_unconnected_en.png", "calvista_connected_en.png");
+    ExpectChanged(g_mainPanel, MAIN_PANEL_VANTREL_TYPECODE, "VANTREL_TYPECODE", "calvista_unconnected_en.png",
+                  "calvista_connected_en.png");
 }
 
 } // namespace
@@ -155,41 +185,34 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "usage: calvista_screens <folder> [connected]\n");
         return 2;
     }
-    if (connected) {
-        // Read when ferrolink first loads the simulated driver.
-        SetEnvironmentVariableA("VANTREL_SIMULATION", "1");
-        SetEnvironmentVariableA("VANTREL_SIM_DEMO", "1");
-    }
     char folder[MAX_PATH] = {};
     GetFullPathNameA(argv[1], MAX_PATH, folder, nullptr);
     g_folder = folder;
     // A settings folder of its own, so the language chosen here stays here.
     _putenv_s("APPDATA", (g_folder + "\\appdata").c_str());
 
-    cvi::TestDriver driver(cvi::TestDriver::Options{true});
+    cvi::TestDriver driver(cvi::TestDriver::Options{true, true});
     char *arguments[] = {argv[0], nullptr};
     if (InitializeKelto(1, arguments, kProgramName, kProgramVersion, kProgramFullTitle, kExpertPassword,
                         kShortRightsText, kLongRightsText) < 0)
         return 1;
     if (connected) {
-        ConnectedPicture(driver);
+        ConnectedPictures(driver);
         CleanUpKelto();
         return g_failures == 0 ? 0 : 1;
     }
     // No encoder will answer here; the start panel keeps its first status.
     SetTimerEnabled(ToolTimer::Init, false);
     Picture(driver, g_firstPanel, "calvista_first_en.png");
-
-    // The main panel as the tool shows it before an encoder has been read.
-    ShowOnly(g_mainPanel, g_firstPanel);
-    SetLocalizedNotification(63, kSlotMainMessage);
-    SetLocalizedNotification(19, kSlotConnectionState);
-    Picture(driver, g_mainPanel, "calvista_main_en.png");
+    UnconnectedMainPicture(driver, "calvista_main_en.png");
 
     driver.ChooseMenuItem(MainMenuBar(), VANTREL_MENU_DEUTSCH_LAN);
     Picture(driver, g_mainPanel, "calvista_main_de.png");
     ShowOnly(g_firstPanel, g_mainPanel);
     Picture(driver, g_firstPanel, "calvista_first_de.png");
+    ExpectChanged(g_mainPanel, MAIN_PANEL_MAIN_MESSAGE, "MAIN_MESSAGE", "calvista_main_en.png", "calvista_main_de.png");
+    ExpectChanged(g_firstPanel, FIRSTPANEL_INIT_STATUS_TXT, "INIT_STATUS_TXT", "calvista_first_en.png",
+                  "calvista_first_de.png");
 
     ShowOnly(g_mainPanel, g_firstPanel);
     driver.ChooseMenuItem(MainMenuBar(), VANTREL_MENU_ENGLISH_LAN);

@@ -3,7 +3,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Cvi_Test_uir.h"
@@ -11,6 +13,7 @@
 #include "TestFiles.h"
 #include "cvi/TestDriver.h"
 #include "cvi/UserInterface.h"
+#include "win32/Win32Dialogs.h"
 #include <gtest/gtest.h>
 
 namespace {
@@ -51,6 +54,21 @@ std::string Text(HWND window)
     char text[256] = {};
     GetWindowTextA(window, text, sizeof text);
     return text;
+}
+
+POINT Centre(HWND window)
+{
+    RECT area{};
+    GetWindowRect(window, &area);
+    return POINT{(area.left + area.right) / 2, (area.top + area.bottom) / 2};
+}
+
+void ExpectSameCentre(HWND window, HWND over)
+{
+    const POINT a = Centre(window);
+    const POINT b = Centre(over);
+    EXPECT_LE(std::abs(a.x - b.x), 1) << a.x << " vs " << b.x;
+    EXPECT_LE(std::abs(a.y - b.y), 1) << a.y << " vs " << b.y;
 }
 
 class Win32ViewTest : public ::testing::Test {
@@ -138,7 +156,7 @@ TEST_F(Win32ViewTest, WindowInputReachesTheModelThroughTheLoop)
     EXPECT_EQ(value, 7);
     EXPECT_EQ(Text(count), "7");
     EXPECT_EQ(Log().EventsOf(main, MAIN_COUNT),
-              (std::vector<int>{EVENT_KEYPRESS, EVENT_KEYPRESS, EVENT_VAL_CHANGED, EVENT_COMMIT}));
+              (std::vector<int>{EVENT_KEYPRESS, EVENT_VAL_CHANGED, EVENT_KEYPRESS, EVENT_COMMIT}));
     ASSERT_EQ(Log().menuChoices.size(), 1u);
     EXPECT_EQ(Log().menuChoices[0].control, TEST_MENU_QUIT);
     EXPECT_EQ(Log().EventsOf(main, 0), std::vector<int>{EVENT_CLOSE});
@@ -205,4 +223,75 @@ TEST_F(Win32ViewTest, PictureOfAShownPanelIsWrittenAsPng)
     EXPECT_EQ(decoded.width, 540u);
     EXPECT_EQ(decoded.height, 440u);
     EXPECT_TRUE(decoded.Contains(0x00C000));
+}
+
+TEST_F(Win32ViewTest, APopupPanelOpensCentredOnThePanelThatRaisedItAndEscapeClosesIt)
+{
+    ASSERT_NE(window, nullptr);
+    SetWindowPos(window, nullptr, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const int dialog = LoadPanel(0, "Cvi_Test.uir", DIALOG);
+    ASSERT_EQ(InstallPopup(dialog), 0);
+    HWND popup = FindWindowA("CviPanelWindow", "Dialog");
+    ASSERT_NE(popup, nullptr);
+    EXPECT_TRUE(IsWindowVisible(popup));
+    ExpectSameCentre(popup, window);
+
+    // Escape on the popup (its button has the focus) counts as its close box.
+    PostMessageA(ChildOf(popup, "Button", DIALOG_OK), WM_KEYDOWN, VK_ESCAPE, 0);
+    ProcessSystemEvents();
+    EXPECT_EQ(Log().EventsOf(dialog, 0), std::vector<int>{EVENT_CLOSE});
+    EXPECT_TRUE(Log().EventsOf(dialog, DIALOG_OK).empty());
+    // Refused with the close box: Escape is refused too.
+    ResetLog();
+    SetPanelAttribute(dialog, ATTR_CLOSE_ENABLED, 0);
+    PostMessageA(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+    ProcessSystemEvents();
+    EXPECT_TRUE(Log().EventsOf(dialog, 0).empty());
+    // Escape on a panel that is no popup is an ordinary key.
+    HidePanel(dialog);
+    PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
+    ProcessSystemEvents();
+    EXPECT_TRUE(Log().EventsOf(main, 0).empty());
+    DiscardPanel(dialog);
+}
+
+TEST_F(Win32ViewTest, AMessagePopupOpensCentredOnTheActivePanel)
+{
+    ASSERT_NE(window, nullptr);
+    SetWindowPos(window, nullptr, 60, 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetActiveWindow(window);
+    HWND shown = nullptr;
+    std::thread answer([&shown] {
+        for (int attempt = 0; attempt < 250 && !shown; ++attempt) {
+            HWND popup = FindWindowA("CviPopupWindow", "Note");
+            if (popup && IsWindowVisible(popup)) {
+                shown = popup;
+                break;
+            }
+            Sleep(20);
+        }
+    });
+    // The popup runs its own loop until the watcher, having looked, closes it.
+    cvi::Win32Dialogs dialogs;
+    cvi::GenericPopupRequest request;
+    request.title = "Note";
+    request.message = "Centred on its panel";
+    request.buttons = {"OK", "", ""};
+    request.enterButton = 1;
+    request.escapeButton = 1;
+    RECT popupArea{};
+    std::thread closer([&] {
+        answer.join();
+        if (shown) {
+            GetWindowRect(shown, &popupArea);
+            PostMessageA(shown, WM_CLOSE, 0, 0);
+        }
+    });
+    EXPECT_EQ(dialogs.Generic(request), 1);
+    closer.join();
+    ASSERT_NE(shown, nullptr);
+    RECT panelArea{};
+    GetWindowRect(window, &panelArea);
+    EXPECT_LE(std::abs((popupArea.left + popupArea.right) / 2 - (panelArea.left + panelArea.right) / 2), 1);
+    EXPECT_LE(std::abs((popupArea.top + popupArea.bottom) / 2 - (panelArea.top + panelArea.bottom) / 2), 1);
 }
