@@ -1,11 +1,12 @@
 // Shows the start panel and the main panel in real windows, in English and then in German, and
-// writes their pictures into the folder named on the command line; then, in expert mode on a
-// simulated encoder with a 100-pole ring, the calibration panel before and at the end of a
-// successful run. With "connected" after the folder it instead lets the tool connect to a
-// simulated encoder on its own and shows the main panel before and once connected. The tool runs
-// in virtual time, as in the headless tests; only the windows are real. Every picture is read back
-// and checked: the panel's size, every shown control drawn, and the texts that must have changed.
-// Run under Xvfb, the pictures are the windows as the X server shows them.
+// writes their pictures into the folder named on the command line; then the About box, which
+// must close with Escape and with its close box; then, in expert mode on a simulated encoder with
+// a 100-pole ring, the calibration panel before and at the end of a successful run. With
+// "connected" after the folder it instead lets the tool connect to a simulated encoder on its own
+// and shows the main panel before and once connected. The tool runs in virtual time, as in the
+// headless tests; only the windows are real. Every picture is read back and checked: the panel's
+// size, every shown control drawn, and the texts that must have changed. Run under Xvfb, the
+// pictures are the windows as the X server shows them.
 #include <windows.h>
 
 #include <cstdio>
@@ -93,6 +94,112 @@ void UnconnectedMainPicture(cvi::TestDriver &driver, const char *name)
     SetLocalizedNotification(63, kSlotMainMessage);
     SetLocalizedNotification(19, kSlotConnectionState);
     Picture(driver, g_mainPanel, name);
+}
+
+struct TitleSearch {
+    const char *title;
+    HWND found;
+};
+
+BOOL CALLBACK MatchTitle(HWND window, LPARAM param)
+{
+    auto *wanted = reinterpret_cast<TitleSearch *>(param);
+    char text[256] = {};
+    GetWindowTextA(window, text, sizeof text);
+    if (std::string(text) == wanted->title && IsWindowVisible(window)) {
+        wanted->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A shown top-level window of this program with that title.
+HWND OwnWindowTitled(const char *title)
+{
+    TitleSearch search{title, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), MatchTitle, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// The caption of a window without a menu, in screen coordinates: between its frame and its client area.
+RECT CaptionOf(HWND window)
+{
+    RECT frame{};
+    GetWindowRect(window, &frame);
+    POINT client{0, 0};
+    ClientToScreen(window, &client);
+    const LONG border = client.x - frame.left;
+    return RECT{frame.left + border, frame.top + border, frame.right - border, client.y};
+}
+
+// The window's caption as the screen shows it holds more than one colour: a title and a close box
+// are drawn, whether or not a window manager runs.
+bool CaptionDrawn(HWND window)
+{
+    const RECT caption = CaptionOf(window);
+    const int width = caption.right - caption.left;
+    const int height = caption.bottom - caption.top;
+    if (width <= 0 || height <= 0)
+        return false;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP strip = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ previous = SelectObject(memory, strip);
+    BitBlt(memory, 0, 0, width, height, screen, caption.left, caption.top, SRCCOPY);
+    const COLORREF first = GetPixel(memory, 0, 0);
+    bool varied = false;
+    for (int x = 0; x < width && !varied; ++x) {
+        for (int y = 0; y < height && !varied; ++y)
+            varied = GetPixel(memory, x, y) != first;
+    }
+    SelectObject(memory, previous);
+    DeleteObject(strip);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return varied;
+}
+
+void ClickAt(int x, int y)
+{
+    SetCursorPos(x, y);
+    INPUT clicks[2] = {};
+    clicks[0].type = clicks[1].type = INPUT_MOUSE;
+    clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, clicks, sizeof(INPUT));
+}
+
+// The About box, opened from the menu, closes with Escape and with its close box.
+void AboutBoxCloses(cvi::TestDriver &driver)
+{
+    const char *title = "About";
+    driver.ChooseMenuItem(MainMenuBar(), VANTREL_MENU_ABOUT);
+    Picture(driver, g_aboutPanel, "calvista_about_en.png");
+    HWND about = OwnWindowTitled(title);
+    if (!about) {
+        Fail("the About box shows no window");
+        return;
+    }
+    PostMessageA(about, WM_KEYDOWN, VK_ESCAPE, 0);
+    driver.Advance(0.1);
+    if (driver.IsShown(g_aboutPanel))
+        Fail("Escape does not close the About box");
+
+    driver.ChooseMenuItem(MainMenuBar(), VANTREL_MENU_ABOUT);
+    driver.Advance(0.1);
+    about = OwnWindowTitled(title);
+    if (!about || !CaptionDrawn(about)) {
+        Fail("the About box has no caption on the screen");
+        return;
+    }
+    // The close box is the caption's last button.
+    const RECT caption = CaptionOf(about);
+    ClickAt(caption.right - GetSystemMetrics(SM_CXSIZE) / 2 - 1, (caption.top + caption.bottom) / 2);
+    driver.Advance(0.2);
+    if (driver.IsShown(g_aboutPanel)) {
+        Fail("the About box's close box does not close it");
+        HidePanel(g_aboutPanel);
+    }
 }
 
 // The calibration panel of an expert on a connected encoder with a 100-pole ring: ready to start
@@ -216,6 +323,7 @@ int main(int argc, char *argv[])
 
     ShowOnly(g_mainPanel, g_firstPanel);
     driver.ChooseMenuItem(MainMenuBar(), VANTREL_MENU_ENGLISH_LAN);
+    AboutBoxCloses(driver);
     CalibrationPictures(driver);
 
     CleanUpKelto();

@@ -9,7 +9,7 @@ command -v xvfb-run >/dev/null || { echo "xvfb-run not installed"; exit 77; }
 tools=$(cd "$(dirname "$0")/../../../tools" && pwd)
 unset DISPLAY
 pictures="calvista_first_en.png calvista_main_en.png calvista_main_de.png calvista_first_de.png
-  calvista_calib_ready_en.png calvista_calib_done_en.png calvista_unconnected_en.png calvista_connected_en.png"
+  calvista_about_en.png calvista_calib_ready_en.png calvista_calib_done_en.png calvista_unconnected_en.png calvista_connected_en.png"
 rm -rf "$folder"
 mkdir -p "$folder"
 # The language files are looked up from the working folder: the program's own folder.

@@ -239,8 +239,8 @@ void PaintGraph(HDC dc, const RECT &area, const Control &graph)
     std::snprintf(label, sizeof label, "%g", mapping.x.maximum);
     Text(dc, RECT{plotArea.left, plotArea.bottom + 2, plotArea.right, area.bottom}, label, 0, DT_RIGHT | DT_SINGLELINE);
 
-    // The plot area goes to the device as one picture, whatever the number of points.
-    const std::vector<std::uint32_t> pixels = RenderPlots(graph.graph.plots, mapping);
+    // The plot area, its frame included, goes to the device as one picture, whatever the number of points.
+    const std::vector<std::uint32_t> pixels = RenderPlots(graph.graph.plots, mapping, 0x404040);
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = width;
@@ -250,7 +250,6 @@ void PaintGraph(HDC dc, const RECT &area, const Control &graph)
     info.bmiHeader.biCompression = BI_RGB;
     SetDIBitsToDevice(dc, plotArea.left, plotArea.top, static_cast<DWORD>(width), static_cast<DWORD>(height), 0, 0, 0,
                       static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
-    Frame(dc, plotArea, 0x404040);
 }
 
 bool PaintedControlBox(const Runtime &runtime, int panel, int control, PictureBox &box)

@@ -160,9 +160,20 @@ PlotMapping MapPlots(const std::vector<Plot> &plots, int width, int height)
     return PlotMapping{RoundScale(x), RoundScale(y), width, height};
 }
 
-std::vector<std::uint32_t> RenderPlots(const std::vector<Plot> &plots, const PlotMapping &mapping)
+std::vector<std::uint32_t> RenderPlots(const std::vector<Plot> &plots, const PlotMapping &mapping,
+                                       std::uint32_t frameColour)
 {
-    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(mapping.width) * mapping.height, kWhite);
+    const int width = mapping.width;
+    const int height = mapping.height;
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height, kWhite);
+    for (int x = 0; x < width; ++x) {
+        pixels[x] = frameColour;
+        pixels[static_cast<std::size_t>(height - 1) * width + x] = frameColour;
+    }
+    for (int y = 0; y < height; ++y) {
+        pixels[static_cast<std::size_t>(y) * width] = frameColour;
+        pixels[static_cast<std::size_t>(y) * width + width - 1] = frameColour;
+    }
     std::vector<const Plot *> order;
     for (const Plot &plot : plots)
         order.push_back(&plot);

@@ -47,7 +47,9 @@ AxisScale RoundScale(const Extent &extent);
 // The scales that show every point of the plots.
 PlotMapping MapPlots(const std::vector<Plot> &plots, int width, int height);
 
-// The plots drawn in layer order onto a white area, as 0x00RRGGBB pixels row by row from the top.
-std::vector<std::uint32_t> RenderPlots(const std::vector<Plot> &plots, const PlotMapping &mapping);
+// The plots drawn in layer order onto a white area framed in frameColour (plots cover the frame),
+// as 0x00RRGGBB pixels row by row from the top.
+std::vector<std::uint32_t> RenderPlots(const std::vector<Plot> &plots, const PlotMapping &mapping,
+                                       std::uint32_t frameColour);
 
 } // namespace cvi

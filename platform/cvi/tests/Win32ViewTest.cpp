@@ -56,6 +56,37 @@ std::string Text(HWND window)
     return text;
 }
 
+struct WindowSearch {
+    const char *className;
+    const char *title;
+    HWND found;
+};
+
+BOOL CALLBACK MatchOwnWindow(HWND candidate, LPARAM param)
+{
+    auto *wanted = reinterpret_cast<WindowSearch *>(param);
+    DWORD process = 0;
+    GetWindowThreadProcessId(candidate, &process);
+    char name[64] = {};
+    char text[256] = {};
+    GetClassNameA(candidate, name, sizeof name);
+    GetWindowTextA(candidate, text, sizeof text);
+    if (process == GetCurrentProcessId() && _stricmp(name, wanted->className) == 0 && std::string(text) == wanted->title) {
+        wanted->found = candidate;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A top-level window of this process: tests running side by side share Wine's desktop, and a
+// window of another one must never be taken for ours.
+HWND OwnWindow(const char *className, const char *title)
+{
+    WindowSearch search{className, title, nullptr};
+    EnumWindows(MatchOwnWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 POINT Centre(HWND window)
 {
     RECT area{};
@@ -79,7 +110,7 @@ protected:
         main = LoadPanel(0, "Cvi_Test.uir", MAIN);
         GetPanelHandleFromTabPage(main, MAIN_PAGES, 1, &pageTwo);
         DisplayPanel(main);
-        window = FindWindowA("CviPanelWindow", "Test Panel");
+        window = OwnWindow("CviPanelWindow", "Test Panel");
     }
 
     cvi::TestDriver driver;
@@ -231,7 +262,7 @@ TEST_F(Win32ViewTest, APopupPanelOpensCentredOnThePanelThatRaisedItAndEscapeClos
     SetWindowPos(window, nullptr, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     const int dialog = LoadPanel(0, "Cvi_Test.uir", DIALOG);
     ASSERT_EQ(InstallPopup(dialog), 0);
-    HWND popup = FindWindowA("CviPanelWindow", "Dialog");
+    HWND popup = OwnWindow("CviPanelWindow", "Dialog");
     ASSERT_NE(popup, nullptr);
     EXPECT_TRUE(IsWindowVisible(popup));
     ExpectSameCentre(popup, window);
@@ -255,43 +286,77 @@ TEST_F(Win32ViewTest, APopupPanelOpensCentredOnThePanelThatRaisedItAndEscapeClos
     DiscardPanel(dialog);
 }
 
-TEST_F(Win32ViewTest, AMessagePopupOpensCentredOnTheActivePanel)
+// Waits on a thread of its own for a window of this process to show (a popup runs its own loop
+// meanwhile), notes where it is, and closes it with the message given.
+class PopupWatcher {
+public:
+    PopupWatcher(const char *className, const char *title, UINT message, WPARAM wParam)
+        : thread_([=, this] {
+              // Up to half a minute: a popup never closed would hold the test forever.
+              for (int attempt = 0; attempt < 1500; ++attempt) {
+                  HWND popup = OwnWindow(className, title);
+                  if (popup && IsWindowVisible(popup)) {
+                      GetWindowRect(popup, &area_);
+                      seen_ = true;
+                      PostMessageA(popup, message, wParam, 0);
+                      return;
+                  }
+                  Sleep(20);
+              }
+          })
+    {
+    }
+    ~PopupWatcher() { Join(); }
+
+    void Join()
+    {
+        if (thread_.joinable())
+            thread_.join();
+    }
+    bool Seen() const { return seen_; }
+    POINT Centre() const { return POINT{(area_.left + area_.right) / 2, (area_.top + area_.bottom) / 2}; }
+
+private:
+    RECT area_{};
+    bool seen_ = false;
+    std::thread thread_;
+};
+
+void ExpectCentredOn(const PopupWatcher &watcher, HWND window)
+{
+    ASSERT_TRUE(watcher.Seen());
+    const POINT panel = Centre(window);
+    EXPECT_LE(std::abs(watcher.Centre().x - panel.x), 1) << watcher.Centre().x << " vs " << panel.x;
+    EXPECT_LE(std::abs(watcher.Centre().y - panel.y), 1) << watcher.Centre().y << " vs " << panel.y;
+}
+
+TEST_F(Win32ViewTest, MessagePopupsAndFileDialogsOpenCentredOnTheActivePanel)
 {
     ASSERT_NE(window, nullptr);
     SetWindowPos(window, nullptr, 60, 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     SetActiveWindow(window);
-    HWND shown = nullptr;
-    std::thread answer([&shown] {
-        for (int attempt = 0; attempt < 250 && !shown; ++attempt) {
-            HWND popup = FindWindowA("CviPopupWindow", "Note");
-            if (popup && IsWindowVisible(popup)) {
-                shown = popup;
-                break;
-            }
-            Sleep(20);
-        }
-    });
-    // The popup runs its own loop until the watcher, having looked, closes it.
     cvi::Win32Dialogs dialogs;
-    cvi::GenericPopupRequest request;
-    request.title = "Note";
-    request.message = "Centred on its panel";
-    request.buttons = {"OK", "", ""};
-    request.enterButton = 1;
-    request.escapeButton = 1;
-    RECT popupArea{};
-    std::thread closer([&] {
-        answer.join();
-        if (shown) {
-            GetWindowRect(shown, &popupArea);
-            PostMessageA(shown, WM_CLOSE, 0, 0);
-        }
-    });
-    EXPECT_EQ(dialogs.Generic(request), 1);
-    closer.join();
-    ASSERT_NE(shown, nullptr);
-    RECT panelArea{};
-    GetWindowRect(window, &panelArea);
-    EXPECT_LE(std::abs((popupArea.left + popupArea.right) / 2 - (panelArea.left + panelArea.right) / 2), 1);
-    EXPECT_LE(std::abs((popupArea.top + popupArea.bottom) / 2 - (panelArea.top + panelArea.bottom) / 2), 1);
+    {
+        PopupWatcher watcher("CviPopupWindow", "Note", WM_CLOSE, 0);
+        cvi::GenericPopupRequest request;
+        request.title = "Note";
+        request.message = "Centred on its panel";
+        request.buttons = {"OK", "", ""};
+        request.enterButton = 1;
+        request.escapeButton = 1;
+        EXPECT_EQ(dialogs.Generic(request), 1);
+        watcher.Join();
+        ExpectCentredOn(watcher, window);
+    }
+    {
+        PopupWatcher watcher("#32770", "Pick a file", WM_COMMAND, IDCANCEL);
+        cvi::FileSelectRequest request;
+        request.title = "Pick a file";
+        request.defaultFileSpec = "*.txt";
+        cvi::FileSelectAnswer answer;
+        EXPECT_EQ(dialogs.SelectFile(request, answer), 0);
+        EXPECT_FALSE(answer.chosen);
+        watcher.Join();
+        ExpectCentredOn(watcher, window);
+    }
 }
