@@ -249,12 +249,6 @@ unsigned SimKeltoEncoder::MailboxCommands() const
     return mailbox_.CommandsCarriedOut();
 }
 
-std::optional<MailboxCommand> SimKeltoEncoder::LastMailboxCommand() const
-{
-    std::lock_guard lock(mutex_);
-    return lastCommand_;
-}
-
 unsigned SimKeltoEncoder::ZeroSetsCarriedOut() const
 {
     std::lock_guard lock(mutex_);
@@ -289,8 +283,6 @@ bool SimKeltoEncoder::WriteRegister(uint8_t address, uint8_t value)
     if (!KeltoMailbox::Owns(address))
         return false;
     const auto command = mailbox_.Write(address, value);
-    if (command)
-        lastCommand_ = command;
     if (command && mailboxAnswers_)
         Execute(*command);
     return true;

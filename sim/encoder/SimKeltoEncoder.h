@@ -116,8 +116,6 @@ public:
     uint8_t LiveErrors();
     bool OutputsSsi() const;
     unsigned MailboxCommands() const;
-    // The last command the host gave the mailbox, carried out or not.
-    std::optional<MailboxCommand> LastMailboxCommand() const;
     unsigned ZeroSetsCarriedOut() const;
     const KeltoModel &Model() const { return model_; }
 
@@ -160,7 +158,6 @@ private:
     bool powered_ = false;
     bool lost_ = false;
     bool mailboxAnswers_ = true;
-    std::optional<MailboxCommand> lastCommand_;
     unsigned zeroSets_ = 0;
 
     uint8_t injectedErrors_ = 0;
