@@ -111,8 +111,10 @@ int SetFactoryDefaults()
     SetLoadstate(kMessageTransfer);
     SetCtrlVal(SysPage(), TAB_SYS_SELECTED_FILE, "");
     g_paramFileShown = 0;
-    if (g_link.protocol == kProtocolSsi)
-        SSItoBISS();
+    if (g_link.protocol == kProtocolSsi) {
+        if (const int code = SSItoBISS())
+            return FailWithSupervision(code);
+    }
 
     if (const int code = OperateSlaveRegByAddress(calvista::kMirrorValidAddress, 0, kMailboxReadEeprom))
         return FailWithSupervision(code);

@@ -1,5 +1,7 @@
 #include "LiveMonitor.h"
 
+#include <algorithm>
+
 #include "DataStatusLed.h"
 #include "Languages.h"
 #include "LiveRead.h"
@@ -30,8 +32,7 @@ constexpr int kMessageConnectionError = 66;
 
 constexpr int kSensorAndFileMenus[] = {VANTREL_MENU_SENSOR, VANTREL_MENU_LOAD_FILE, VANTREL_MENU_SAVE_FILE};
 
-// The VEF reference line at 2.
-constexpr std::int32_t kReferenceX[] = {-1, 1};
+// The VEF reference line at 2, drawn across the positions recorded.
 constexpr std::int32_t kReferenceY[] = {2, 2};
 
 // Each plot holds the whole record, so the latest one covers its predecessors: the previous plot
@@ -42,6 +43,13 @@ struct LatestPlots {
     int reference = 0;
 };
 LatestPlots g_plots;
+
+// The range of the positions recorded, which the reference line spans.
+struct RecordedRange {
+    std::int32_t lowest = 0;
+    std::int32_t highest = 0;
+};
+RecordedRange g_range;
 
 int Page()
 {
@@ -113,8 +121,9 @@ void PlotVef(std::uint8_t sample)
     if (redraw)
         SetCtrlAttribute(page, TAB_POS_VEF_GRAPH, ATTR_GRAPH_REDRAW, 0);
     SetCtrlAttribute(page, TAB_POS_VEF_GRAPH, ATTR_GRAPH_PLOT_LAYER, 3);
+    const std::int32_t referenceX[] = {g_range.lowest, g_range.highest};
     Replace(TAB_POS_VEF_GRAPH, g_plots.reference,
-            PlotXY(page, TAB_POS_VEF_GRAPH, kReferenceX, kReferenceY, 2, VAL_INTEGER, VAL_INTEGER,
+            PlotXY(page, TAB_POS_VEF_GRAPH, referenceX, kReferenceY, 2, VAL_INTEGER, VAL_INTEGER,
                    VAL_CONNECTED_POINTS, kPointStyle, kSolidLine, 1, static_cast<int>(kRed)));
     if (redraw)
         SetCtrlAttribute(page, TAB_POS_VEF_GRAPH, ATTR_GRAPH_REDRAW, 1);
@@ -127,8 +136,12 @@ void PlotVef(std::uint8_t sample)
 
 void Record(std::int32_t position, std::uint8_t sample, bool vefGraph)
 {
-    if (SampleCount == 0)
+    if (SampleCount == 0) {
         g_plots = {};  // the graphs were cleared with the record
+        g_range = {position, position};
+    }
+    g_range.lowest = std::min(g_range.lowest, position);
+    g_range.highest = std::max(g_range.highest, position);
     PositionSamples[SampleCount] = position;
     VefSamples[SampleCount] = sample;
     ++SampleCount;

@@ -1,5 +1,7 @@
 #include "SettingsFile.h"
 
+#include <windows.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -34,6 +36,27 @@ public:
 private:
     IniText ini_;
 };
+
+bool IsFolder(const std::string &path)
+{
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// The folder and the parents it lacks; the path goes to the file system as it stands, never
+// through a shell.
+bool CreateFolderWithParents(const std::string &path)
+{
+    if (path.empty() || IsFolder(path))
+        return !path.empty();
+    const std::size_t separator = path.find_last_of("\\/");
+    if (separator != std::string::npos && separator > 0) {
+        const std::string parent = path.substr(0, separator);
+        if (parent.back() != ':')
+            CreateFolderWithParents(parent);
+    }
+    return CreateDirectoryA(path.c_str(), nullptr) != FALSE || IsFolder(path);
+}
 
 int LanguageIndexOf(const char *code)
 {
@@ -74,8 +97,8 @@ int CheckSettingsFile()
     g_settingsFilePath = folder + kSettingsFileName;
     if (GetFileAttrs(folder.c_str(), nullptr, nullptr, nullptr, nullptr) == 1)
         return GetFileAttrs(g_settingsFilePath.c_str(), nullptr, nullptr, nullptr, nullptr) == 0 ? 0 : 1;
-    const std::string command = "cmd.exe /C mkdir \"" + folder + "\"";
-    std::system(command.c_str());
+    // A folder that cannot be made shows later, as settings that are never kept.
+    CreateFolderWithParents(folder);
     return 1;
 }
 

@@ -246,3 +246,38 @@ TEST_F(ConfigurationWriteTest, FailedWriteHandsTheEncoderToSupervision)
     EXPECT_FALSE(Dimmed(Sys(), TAB_SYS_WRITE_CFG));
     SetTimerEnabled(ToolTimer::Main, false);
 }
+
+TEST_F(ConfigurationWriteTest, RestoreStopsWhereTheSwitchToBissFails)
+{
+    const auto model = sim::kelto::KeltoScenario("ssi-32bit-gray");
+    ASSERT_TRUE(model);
+    rig_ = std::make_unique<EncoderRig>(*model);
+    // The SSI settings the connection reaches this encoder with.
+    g_link.protocol = kProtocolSsi;
+    g_link.frameLength = 24;
+    g_link.scdClockDivider = 20;
+    ASSERT_EQ(InitConnection(), 0);
+    ASSERT_EQ(g_link.protocol, kProtocolSsi);
+    TakeOverEncoderImage(true);
+    const Eeprom before = EncoderEeprom();
+    const SensorLinkState ssiLink = g_link;
+
+    // What the switch alone sends to an encoder whose mailbox has stopped answering.
+    Encoder().SetMailboxAnswers(false);
+    sim::biss::SimTrace &trace = rig_->Adapter().master.Trace();
+    trace.Clear();
+    ASSERT_NE(SSItoBISS(), 0);
+    const std::size_t switchTraffic = trace.Events().size();
+    SetTimerEnabled(ToolTimer::Main, false);
+
+    // The restore sends nothing beyond its failed switch, and hands over to supervision.
+    g_link = ssiLink;
+    trace.Clear();
+    driver.AnswerPopup(1);  // "Yes"
+    ASSERT_EQ(driver.ChooseMenuItem(MainMenuBar(), VANTREL_MENU_FACTORYDEF), cvi::InputStatus::Accepted);
+    EXPECT_NE(g_link.lastError, 0);
+    EXPECT_EQ(trace.Events().size(), switchTraffic);
+    EXPECT_EQ(EncoderEeprom(), before);
+    EXPECT_TRUE(IsTimerEnabled(ToolTimer::Main));
+    SetTimerEnabled(ToolTimer::Main, false);
+}

@@ -1,9 +1,12 @@
 // The position page's live monitor headless: decoding into the page, the record and its graphs,
 // and reading that ends on a failed read.
+#include <cstdint>
+
 #include "LiveMonitor.h"
 #include "LiveRead.h"
 #include "MonitorSamples.h"
 #include "Panels.h"
+#include "Runtime.h"
 #include "SensorLinkState.h"
 #include "Timers.h"
 #include "ToolFixture.h"
@@ -69,6 +72,37 @@ TEST_F(LiveMonitorTest, BissFrameIsShownRecordedAndPlotted)
     EXPECT_EQ(SampleCount, 0U);
     EXPECT_EQ(VefPlotColour, 0x0000FFU);
     EXPECT_EQ(driver.PlotCount(Page(), TAB_POS_POS_GRAPH), 0);
+}
+
+TEST_F(LiveMonitorTest, TheVefReferenceLineSpansThePositionsRecorded)
+{
+    // 54-bit frames from position 1,000 to 30,000 with a VEF of 10: the VEF plot stays blue.
+    for (std::uint64_t position = 1000; position <= 30000; position += 1000) {
+        const std::uint64_t frame = position << 22 | 1U << 21 | 10U << 10;
+        Feed(kProtocolBiss, 54, 0, static_cast<std::uint32_t>(frame >> 32), static_cast<std::uint32_t>(frame));
+    }
+    ASSERT_EQ(VefPlotColour, 0x0000FFU);
+
+    // The position page as drawn: the red line crosses the VEF graph's plot area from side to side.
+    SetActiveTabPage(g_mainPanel, MAIN_PANEL_TABS, 1);
+    int bitmap = 0;
+    ASSERT_EQ(GetPanelDisplayBitmap(g_mainPanel, &bitmap), 0);
+    const cvi::Bitmap *picture = cvi::Runtime::Current()->FindBitmap(bitmap);
+    ASSERT_NE(picture, nullptr);
+    cvi::PictureBox graph;
+    ASSERT_TRUE(cvi::Runtime::Current()->ControlBoxInPicture(Page(), TAB_POS_VEF_GRAPH, graph));
+    // Within the axis margins of the graph.
+    const int left = graph.left + 44;
+    const int right = graph.left + graph.width - 8;
+    int redColumns = 0;
+    for (int x = left; x < right; ++x) {
+        bool red = false;
+        for (int y = graph.top + 6; y < graph.top + graph.height - 20 && !red; ++y)
+            red = picture->pixels[static_cast<std::size_t>(y) * picture->width + x] == 0xFF0000;
+        redColumns += red ? 1 : 0;
+    }
+    DiscardBitmap(bitmap);
+    EXPECT_GE(redColumns, (right - left) * 9 / 10);
 }
 
 TEST_F(LiveMonitorTest, RecordStartsAgainAtItsLimit)

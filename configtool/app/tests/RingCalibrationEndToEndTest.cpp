@@ -90,11 +90,11 @@ protected:
         ASSERT_TRUE(driver.IsShown(g_calibPanel));
     }
 
-    // Ring parameters for that many poles, confirmed with the Enter key.
+    // Ring parameters for that many poles, typed key by key and confirmed with the Enter key.
     void Calculate(unsigned short poles)
     {
         if (poles != kDefaultPoleCount) {
-            ASSERT_EQ(driver.SetValue(g_calibPanel, CALIB_PAN_POLE_NUM, poles), cvi::InputStatus::Accepted);
+            ASSERT_EQ(driver.Type(g_calibPanel, CALIB_PAN_POLE_NUM, std::to_string(poles)), cvi::InputStatus::Accepted);
         }
         ASSERT_EQ(driver.PressKey(g_calibPanel, CALIB_PAN_POLE_NUM, KEY_ENTER), cvi::InputStatus::Accepted);
         ASSERT_FALSE(Dimmed(g_calibPanel, CALIB_PAN_START_CALIB)) << Notification();
@@ -172,6 +172,25 @@ TEST_F(RingCalibrationTest, EnterAfterOpeningCalculatesTheRingTheEncoderAccepts)
     EXPECT_EQ(Notification(), MessageText(73));
     EXPECT_EQ(Encoder().MailboxCommands(), commands);
     EXPECT_TRUE(PopupMessages().empty());
+}
+
+TEST_F(RingCalibrationTest, ThePoleCountTypedAfterOpeningIsTheOneCalculated)
+{
+    Connect("standard", 100);
+    Open();
+    ASSERT_EQ(driver.Type(g_calibPanel, CALIB_PAN_POLE_NUM, "100"), cvi::InputStatus::Accepted);
+    EXPECT_TRUE(Dimmed(g_calibPanel, CALIB_PAN_START_CALIB));
+    ASSERT_EQ(driver.PressKey(g_calibPanel, CALIB_PAN_POLE_NUM, KEY_ENTER), cvi::InputStatus::Accepted);
+
+    // 100 poles: a code of 7 bits starting at 99, which the encoder finds on its ring.
+    EXPECT_EQ(RingParameters(), (std::array<std::uint8_t, 5>{0x00, 100, 0x00, 99, 7}));
+    EXPECT_EQ(Value(g_calibPanel, CALIB_PAN_POLE_NUM), 100);
+    EXPECT_EQ(Value(g_calibPanel, CALIB_PAN_PRC_START), 99);
+    EXPECT_EQ(Value(g_calibPanel, CALIB_PAN_PRC_BITNUM), 7);
+    EXPECT_EQ(Notification(), MessageText(75));
+    EXPECT_FALSE(Dimmed(g_calibPanel, CALIB_PAN_START_CALIB));
+    EXPECT_EQ(Encoder().LiveErrors() & kInconsistency, 0);
+    EXPECT_EQ(Text(g_mainPanel, MAIN_PANEL_VANTREL_APP_TYPE), "Rotary (100 poles)");
 }
 
 class CodeLengthRegisterTest : public RingCalibrationTest,

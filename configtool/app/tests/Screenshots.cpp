@@ -1,13 +1,16 @@
 // Shows the start panel and the main panel in real windows, in English and then in German, and
-// writes their pictures into the folder named on the command line; then, in expert mode on a
-// simulated encoder with a 100-pole ring, the calibration panel before and at the end of a
-// successful run. With "connected" after the folder it instead lets the tool connect to the
-// simulated demo encoder on its own and shows the connected main panel. Run under Xvfb, the
+// writes their pictures into the folder named on the command line; then the About box, which
+// must close with Escape and with its close box; then, in expert mode on a simulated encoder with
+// a 100-pole ring, the calibration panel before and at the end of a successful run. With
+// "connected" after the folder it instead lets the tool connect to a simulated encoder on its own
+// and shows the main panel before and once connected. The tool runs in virtual time, as in the
+// headless tests; only the windows are real. Every picture is read back and checked: the panel's
+// size, every shown control drawn, and the texts that must have changed. Run under Xvfb, the
 // pictures are the windows as the X server shows them.
 #include <windows.h>
 
 #include <cstdio>
-#include <cstdlib>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -23,6 +26,7 @@
 #include "Startup.h"
 #include "Timers.h"
 #include "Vantrel_Kelto_uir.h"
+#include "cvi/PictureCheck.h"
 #include "cvi/TestDriver.h"
 #include "cvi/UserInterface.h"
 
@@ -30,18 +34,34 @@ namespace {
 
 std::string g_folder;
 int g_failures = 0;
+std::map<std::string, cvi::PanelPicture> g_pictures;
 
+void Fail(const std::string &what)
+{
+    std::fprintf(stderr, "%s\n", what.c_str());
+    ++g_failures;
+}
+
+// Writes the panel's picture, reads it back and checks it against the panel.
 void SavePicture(int panel, const char *name)
 {
     const std::string path = g_folder + "\\" + name;
     int bitmap = 0;
-    if (GetPanelDisplayBitmap(panel, &bitmap) < 0 || SaveBitmapToPNGFile(bitmap, path.c_str()) < 0) {
-        std::fprintf(stderr, "no picture %s\n", path.c_str());
-        ++g_failures;
-    } else {
-        std::printf("picture: %s\n", path.c_str());
-    }
+    const bool saved = GetPanelDisplayBitmap(panel, &bitmap) >= 0 && SaveBitmapToPNGFile(bitmap, path.c_str()) >= 0;
     DiscardBitmap(bitmap);
+    if (!saved) {
+        Fail("no picture " + path);
+        return;
+    }
+    const auto picture = cvi::ReadPanelPicture(path);
+    if (!picture) {
+        Fail(path + " is no PNG picture");
+        return;
+    }
+    for (const std::string &fault : cvi::CheckPanelPicture(panel, *picture))
+        Fail(std::string(name) + ": " + fault);
+    g_pictures[name] = *picture;
+    std::printf("picture: %s\n", path.c_str());
 }
 
 void Picture(cvi::TestDriver &driver, int panel, const char *name)
@@ -50,23 +70,135 @@ void Picture(cvi::TestDriver &driver, int panel, const char *name)
     SavePicture(panel, name);
 }
 
+// The control's area must look different in the two pictures: its text changed in between.
+void ExpectChanged(int panel, int control, const char *controlName, const char *first, const char *second)
+{
+    const auto a = g_pictures.find(first);
+    const auto b = g_pictures.find(second);
+    if (a == g_pictures.end() || b == g_pictures.end())
+        return; // already reported
+    if (!cvi::ControlAreaDiffers(panel, control, a->second, b->second))
+        Fail(std::string(controlName) + " looks the same in " + first + " and " + second);
+}
+
 void ShowOnly(int shown, int hidden)
 {
     HidePanel(hidden);
     DisplayPanel(shown);
 }
 
-// While a popup of the tool waits for its answer, the windows still paint.
-void PaintWindows()
+// The main panel as the tool shows it before an encoder has been read.
+void UnconnectedMainPicture(cvi::TestDriver &driver, const char *name)
 {
-    const DWORD end = GetTickCount() + 600;
-    while (GetTickCount() < end) {
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-        Sleep(20);
+    ShowOnly(g_mainPanel, g_firstPanel);
+    SetLocalizedNotification(63, kSlotMainMessage);
+    SetLocalizedNotification(19, kSlotConnectionState);
+    Picture(driver, g_mainPanel, name);
+}
+
+struct TitleSearch {
+    const char *title;
+    HWND found;
+};
+
+BOOL CALLBACK MatchTitle(HWND window, LPARAM param)
+{
+    auto *wanted = reinterpret_cast<TitleSearch *>(param);
+    char text[256] = {};
+    GetWindowTextA(window, text, sizeof text);
+    if (std::string(text) == wanted->title && IsWindowVisible(window)) {
+        wanted->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A shown top-level window of this program with that title.
+HWND OwnWindowTitled(const char *title)
+{
+    TitleSearch search{title, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), MatchTitle, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// The caption of a window without a menu, in screen coordinates: between its frame and its client area.
+RECT CaptionOf(HWND window)
+{
+    RECT frame{};
+    GetWindowRect(window, &frame);
+    POINT client{0, 0};
+    ClientToScreen(window, &client);
+    const LONG border = client.x - frame.left;
+    return RECT{frame.left + border, frame.top + border, frame.right - border, client.y};
+}
+
+// The window's caption as the screen shows it holds more than one colour: a title and a close box
+// are drawn, whether or not a window manager runs.
+bool CaptionDrawn(HWND window)
+{
+    const RECT caption = CaptionOf(window);
+    const int width = caption.right - caption.left;
+    const int height = caption.bottom - caption.top;
+    if (width <= 0 || height <= 0)
+        return false;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP strip = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ previous = SelectObject(memory, strip);
+    BitBlt(memory, 0, 0, width, height, screen, caption.left, caption.top, SRCCOPY);
+    const COLORREF first = GetPixel(memory, 0, 0);
+    bool varied = false;
+    for (int x = 0; x < width && !varied; ++x) {
+        for (int y = 0; y < height && !varied; ++y)
+            varied = GetPixel(memory, x, y) != first;
+    }
+    SelectObject(memory, previous);
+    DeleteObject(strip);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return varied;
+}
+
+void ClickAt(int x, int y)
+{
+    SetCursorPos(x, y);
+    INPUT clicks[2] = {};
+    clicks[0].type = clicks[1].type = INPUT_MOUSE;
+    clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, clicks, sizeof(INPUT));
+}
+
+// The About box, opened from the menu, closes with Escape and with its close box.
+void AboutBoxCloses(cvi::TestDriver &driver)
+{
+    const char *title = "About";
+    driver.ChooseMenuItem(MainMenuBar(), VANTREL_MENU_ABOUT);
+    Picture(driver, g_aboutPanel, "calvista_about_en.png");
+    HWND about = OwnWindowTitled(title);
+    if (!about) {
+        Fail("the About box shows no window");
+        return;
+    }
+    PostMessageA(about, WM_KEYDOWN, VK_ESCAPE, 0);
+    driver.Advance(0.1);
+    if (driver.IsShown(g_aboutPanel))
+        Fail("Escape does not close the About box");
+
+    driver.ChooseMenuItem(MainMenuBar(), VANTREL_MENU_ABOUT);
+    driver.Advance(0.1);
+    about = OwnWindowTitled(title);
+    if (!about || !CaptionDrawn(about)) {
+        Fail("the About box has no caption on the screen");
+        return;
+    }
+    // The close box is the caption's last button.
+    const RECT caption = CaptionOf(about);
+    ClickAt(caption.right - GetSystemMetrics(SM_CXSIZE) / 2 - 1, (caption.top + caption.bottom) / 2);
+    driver.Advance(0.2);
+    if (driver.IsShown(g_aboutPanel)) {
+        Fail("the About box's close box does not close it");
+        HidePanel(g_aboutPanel);
     }
 }
 
@@ -83,8 +215,7 @@ void CalibrationPictures(cvi::TestDriver &driver)
     sim::kelto::SimKeltoEncoder &encoder = rig.Encoder();
     encoder.MountRing(100);
     if (InitConnection() != 0) {
-        std::fprintf(stderr, "no connection to the simulated encoder\n");
-        ++g_failures;
+        Fail("no connection to the simulated encoder");
         return;
     }
     // The encoder's memory as the connection's full read leaves it.
@@ -97,14 +228,13 @@ void CalibrationPictures(cvi::TestDriver &driver)
     Visualize();
     SetFwVerSpecific(true, true, true);
     driver.OnPopup([](const cvi::PopupRecord &popup) {
-        if (popup.message == MessageText(37)) {
-            PaintWindows();
+        if (popup.message == MessageText(37))
             SavePicture(g_calibPanel, "calvista_calib_done_en.png");
-        }
         return 1;
     });
     driver.Click(GetTabPanel(0), TAB_SYS_ROTATIVE_CALIB);
-    driver.SetValue(g_calibPanel, CALIB_PAN_POLE_NUM, 100);
+    // The pole count typed as an operator does.
+    driver.Type(g_calibPanel, CALIB_PAN_POLE_NUM, "100");
     driver.PressKey(g_calibPanel, CALIB_PAN_POLE_NUM, KEY_ENTER);
     Picture(driver, g_calibPanel, "calvista_calib_ready_en.png");
 
@@ -115,13 +245,13 @@ void CalibrationPictures(cvi::TestDriver &driver)
         return (50.5 + (turned <= forward ? turned : 2 * forward - turned)) * 3.6;
     });
     driver.Click(g_calibPanel, CALIB_PAN_START_CALIB);
-    if (driver.Popups().empty() || driver.Popups().back().message != MessageText(37)) {
-        std::fprintf(stderr, "the calibration run did not succeed\n");
-        ++g_failures;
-    }
+    if (driver.Popups().empty() || driver.Popups().back().message != MessageText(37))
+        Fail("the calibration run did not succeed");
+    ExpectChanged(g_calibPanel, CALIB_PAN_CALIB_NOTIFICATION, "CALIB_NOTIFICATION", "calvista_calib_ready_en.png",
+                  "calvista_calib_done_en.png");
 }
 
-// The connection timer on the first panel, in real time, until the main panel shows.
+// The connection timer on the first panel until the main panel shows.
 bool Connect(cvi::TestDriver &driver, double mostSeconds)
 {
     SetTimerEnabled(ToolTimer::Init, true);
@@ -134,16 +264,23 @@ bool Connect(cvi::TestDriver &driver, double mostSeconds)
     return false;
 }
 
-// Connected to the demo encoder of the simulated driver: identification and parameters read.
-void ConnectedPicture(cvi::TestDriver &driver)
+// Connected to a simulated encoder: identification and parameters read.
+void ConnectedPictures(cvi::TestDriver &driver)
 {
-    if (Connect(driver, 280.0)) {
-        Picture(driver, g_mainPanel, "calvista_connected_en.png");
-    } else {
-        std::fprintf(stderr, "the demo encoder did not connect\n");
-        ++g_failures;
+    SetTimerEnabled(ToolTimer::Init, false);
+    UnconnectedMainPicture(driver, "calvista_unconnected_en.png");
+    ShowOnly(g_firstPanel, g_mainPanel);
+    EncoderRig rig(*sim::kelto::KeltoScenario("standard"));
+    if (!Connect(driver, 60.0)) {
+        Fail("the simulated encoder did not connect");
+        return;
     }
+    Picture(driver, g_mainPanel, "calvista_connected_en.png");
     SetTimerEnabled(ToolTimer::Main, false);
+    ExpectChanged(g_mainPanel, MAIN_PANEL_VANTREL_CONN_STATUS_TXT, "VANTREL_CONN_STATUS_TXT",
+                  "calvista_unconnected_en.png", "calvista_connected_en.png");
+    ExpectChanged(g_mainPanel, MAIN_PANEL_VANTREL_TYPECODE, "VANTREL_TYPECODE", "calvista_unconnected_en.png",
+                  "calvista_connected_en.png");
 }
 
 } // namespace
@@ -155,44 +292,38 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "usage: calvista_screens <folder> [connected]\n");
         return 2;
     }
-    if (connected) {
-        // Read when ferrolink first loads the simulated driver.
-        SetEnvironmentVariableA("VANTREL_SIMULATION", "1");
-        SetEnvironmentVariableA("VANTREL_SIM_DEMO", "1");
-    }
     char folder[MAX_PATH] = {};
     GetFullPathNameA(argv[1], MAX_PATH, folder, nullptr);
     g_folder = folder;
     // A settings folder of its own, so the language chosen here stays here.
     _putenv_s("APPDATA", (g_folder + "\\appdata").c_str());
 
-    cvi::TestDriver driver(cvi::TestDriver::Options{true});
+    cvi::TestDriver driver(cvi::TestDriver::Options{true, true});
     char *arguments[] = {argv[0], nullptr};
     if (InitializeKelto(1, arguments, kProgramName, kProgramVersion, kProgramFullTitle, kExpertPassword,
                         kShortRightsText, kLongRightsText) < 0)
         return 1;
     if (connected) {
-        ConnectedPicture(driver);
+        ConnectedPictures(driver);
         CleanUpKelto();
         return g_failures == 0 ? 0 : 1;
     }
     // No encoder will answer here; the start panel keeps its first status.
     SetTimerEnabled(ToolTimer::Init, false);
     Picture(driver, g_firstPanel, "calvista_first_en.png");
-
-    // The main panel as the tool shows it before an encoder has been read.
-    ShowOnly(g_mainPanel, g_firstPanel);
-    SetLocalizedNotification(63, kSlotMainMessage);
-    SetLocalizedNotification(19, kSlotConnectionState);
-    Picture(driver, g_mainPanel, "calvista_main_en.png");
+    UnconnectedMainPicture(driver, "calvista_main_en.png");
 
     driver.ChooseMenuItem(MainMenuBar(), VANTREL_MENU_DEUTSCH_LAN);
     Picture(driver, g_mainPanel, "calvista_main_de.png");
     ShowOnly(g_firstPanel, g_mainPanel);
     Picture(driver, g_firstPanel, "calvista_first_de.png");
+    ExpectChanged(g_mainPanel, MAIN_PANEL_MAIN_MESSAGE, "MAIN_MESSAGE", "calvista_main_en.png", "calvista_main_de.png");
+    ExpectChanged(g_firstPanel, FIRSTPANEL_INIT_STATUS_TXT, "INIT_STATUS_TXT", "calvista_first_en.png",
+                  "calvista_first_de.png");
 
     ShowOnly(g_mainPanel, g_firstPanel);
     driver.ChooseMenuItem(MainMenuBar(), VANTREL_MENU_ENGLISH_LAN);
+    AboutBoxCloses(driver);
     CalibrationPictures(driver);
 
     CleanUpKelto();

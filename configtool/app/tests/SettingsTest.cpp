@@ -31,6 +31,21 @@ TEST_F(ToolTest, FirstStartCreatesTheFolderAndTheFile)
     EXPECT_TRUE(driver.Popups().empty());
 }
 
+TEST_F(ToolTest, TheSettingsFolderIsMadeWithItsParentsAsItIsNamed)
+{
+    // A name a command line would expand is only a name to the file system.
+    _putenv_s("CALVISTA_EXPANDED", "expanded");
+    const std::filesystem::path appData = scratch / "Roaming %CALVISTA_EXPANDED% & more" / "deeper";
+    _putenv_s("APPDATA", appData.string().c_str());
+    EXPECT_EQ(CheckSettingsFile(), 1);
+    const std::filesystem::path folder = appData / "Venkor" / "Vantrel Configuration Tool";
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
+    EXPECT_FALSE(std::filesystem::exists(scratch / "Roaming expanded & more"));
+    ASSERT_EQ(Start(), 0);
+    EXPECT_TRUE(std::filesystem::is_regular_file(folder / "Calvista.ini"));
+    EXPECT_EQ(CheckSettingsFile(), 0);
+}
+
 TEST_F(ToolTest, TheLanguageCodeOfTheFileDecidesTheLanguage)
 {
     struct Case {

@@ -32,7 +32,10 @@ fs::path NewScratchFolder()
 
 } // namespace
 
-ToolTest::ToolTest() : scratch(NewScratchFolder()), previousFolder_(fs::current_path())
+ToolTest::ToolTest() : ToolTest(cvi::TestDriver::Options{}) {}
+
+ToolTest::ToolTest(cvi::TestDriver::Options options)
+    : driver(options), scratch(NewScratchFolder()), previousFolder_(fs::current_path())
 {
     // The tests run in their source folder; the language files are the program's own.
     fs::create_directories(scratch / "Localization");
@@ -127,7 +130,7 @@ bool ToolTest::ControlVisible(int panel, int control) const
     return visible != 0;
 }
 
-MainPanelTest::MainPanelTest()
+MainPanelTest::MainPanelTest(cvi::TestDriver::Options options) : ToolTest(options)
 {
     const auto sys = calvista::SysFieldTable();
     const auto dorvel = calvista::DorvelFieldTable();

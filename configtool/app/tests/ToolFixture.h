@@ -17,6 +17,8 @@
 class ToolTest : public ::testing::Test {
 protected:
     ToolTest();
+    // The run-time as the options say (real windows, for instance).
+    explicit ToolTest(cvi::TestDriver::Options options);
     ~ToolTest() override;
 
     // InitializeKelto with the program's texts and these arguments after the program name.
@@ -46,7 +48,7 @@ private:
 // The field tables and the register image the test changes are put back afterwards.
 class MainPanelTest : public ToolTest {
 protected:
-    MainPanelTest();
+    explicit MainPanelTest(cvi::TestDriver::Options options = {});
     ~MainPanelTest() override;
 
     // Writes the characters into consecutive image cells from address on.

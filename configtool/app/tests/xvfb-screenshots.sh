@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the screenshot program of the configuration tool under Xvfb with Wine's X11 driver (the
-# test prefix has no display driver), once for the panels and the calibration and once connected to
-# the simulated demo encoder, and checks that it wrote its PNG pictures.
+# test prefix has no display driver), once for the panels and the calibration and once connecting
+# to a simulated encoder; the program checks what each picture shows, this script that all are there.
 # Usage: xvfb-screenshots.sh <calvista_screens.exe> <wine prefix> <picture folder>
 set -u
 exe=$1 prefix=$2 folder=$3
@@ -9,7 +9,7 @@ command -v xvfb-run >/dev/null || { echo "xvfb-run not installed"; exit 77; }
 tools=$(cd "$(dirname "$0")/../../../tools" && pwd)
 unset DISPLAY
 pictures="calvista_first_en.png calvista_main_en.png calvista_main_de.png calvista_first_de.png
-  calvista_calib_ready_en.png calvista_calib_done_en.png calvista_connected_en.png"
+  calvista_about_en.png calvista_calib_ready_en.png calvista_calib_done_en.png calvista_unconnected_en.png calvista_connected_en.png"
 rm -rf "$folder"
 mkdir -p "$folder"
 # The language files are looked up from the working folder: the program's own folder.

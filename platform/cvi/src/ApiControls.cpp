@@ -1,5 +1,6 @@
 // Entry points of controls, ring lists and graphs.
 #include "ApiSupport.h"
+#include "PlotSeries.h"
 #include "ValueRules.h"
 #include "cvi/UserInterface.h"
 
@@ -84,19 +85,13 @@ int AddPlot(int panel, int control, const void *xArray, const void *yArray, int 
         return UIE_INVALID_VALUE;
     if (xArray && !cvi::IsKnownDataType(xDataType))
         return UIE_INVALID_VALUE;
-    cvi::Plot plot;
-    plot.style = plotStyle;
-    plot.color = color & 0xFFFFFF;
-    plot.hasX = xArray != nullptr;
-    plot.y.resize(numberOfPoints);
-    for (int i = 0; i < numberOfPoints; ++i)
-        plot.y[i] = cvi::ReadArrayElement(yArray, yDataType, i);
-    if (plot.hasX) {
-        plot.x.resize(numberOfPoints);
-        for (int i = 0; i < numberOfPoints; ++i)
-            plot.x[i] = cvi::ReadArrayElement(xArray, xDataType, i);
-    }
-    return WithRuntime([&](Runtime &rt) { return rt.AddPlot(panel, control, std::move(plot)); });
+    cvi::PlotSource source;
+    source.x = xArray;
+    source.y = yArray;
+    source.count = static_cast<std::size_t>(numberOfPoints);
+    source.xType = xArray ? xDataType : VAL_DOUBLE;
+    source.yType = yDataType;
+    return WithRuntime([&](Runtime &rt) { return rt.AddPlot(panel, control, source, plotStyle, color & 0xFFFFFF); });
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,6 +11,8 @@
 #include "cvi/UserInterface.h"
 
 namespace cvi {
+
+class PlotSeries;
 
 enum class ControlKind {
     Numeric,
@@ -78,13 +81,14 @@ struct Plot {
     int layer = 0;
     int style = VAL_THIN_LINE;
     int color = 0;
-    bool hasX = false;
-    std::vector<double> x;
-    std::vector<double> y;
+    // Its points: the first `count` of the series (which later plots may extend).
+    std::shared_ptr<PlotSeries> series;
+    std::size_t count = 0;
 };
 
 struct GraphState {
-    // Each plot keeps a copy of its data; the oldest are dropped beyond this many.
+    // Each plot keeps its data (shared with plots whose points begin alike); the oldest are
+    // dropped beyond this many.
     static constexpr std::size_t kMaxPlots = 4;
     std::vector<Plot> plots;
     int nextHandle = 1;

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "Labels.h"
+#include "PlotRaster.h"
 #include "Runtime.h"
 #include "ValueRules.h"
 
@@ -167,35 +168,6 @@ void PaintPanelControls(HDC dc, const Runtime &runtime, const Panel &panel, int 
     }
 }
 
-struct Scale {
-    double minimum = 0.0;
-    double maximum = 1.0;
-
-    void Include(double value)
-    {
-        if (!std::isfinite(value))
-            return;
-        if (empty) {
-            minimum = maximum = value;
-            empty = false;
-            return;
-        }
-        minimum = std::min(minimum, value);
-        maximum = std::max(maximum, value);
-    }
-    void Widen()
-    {
-        if (empty) {
-            minimum = 0.0;
-            maximum = 1.0;
-        } else if (maximum == minimum) {
-            minimum -= 1.0;
-            maximum += 1.0;
-        }
-    }
-    bool empty = true;
-};
-
 } // namespace
 
 COLORREF ToColorRef(int rgb)
@@ -250,65 +222,55 @@ void PaintGraph(HDC dc, const RECT &area, const Control &graph)
     Fill(dc, area, kFieldColour);
     Frame(dc, area, kFrameColour);
     const RECT plotArea{area.left + 44, area.top + 6, area.right - 8, area.bottom - 20};
-    if (plotArea.right <= plotArea.left || plotArea.bottom <= plotArea.top)
+    const int width = plotArea.right - plotArea.left;
+    const int height = plotArea.bottom - plotArea.top;
+    if (width <= 0 || height <= 0)
         return;
-    Scale xs, ys;
-    for (const Plot &plot : graph.graph.plots) {
-        for (std::size_t i = 0; i < plot.y.size(); ++i) {
-            xs.Include(plot.hasX ? plot.x[i] : static_cast<double>(i));
-            ys.Include(plot.y[i]);
-        }
-    }
-    xs.Widen();
-    ys.Widen();
-    Frame(dc, plotArea, 0x404040);
+    const PlotMapping mapping = MapPlots(graph.graph.plots, width, height);
     char label[32];
-    std::snprintf(label, sizeof label, "%g", ys.maximum);
+    std::snprintf(label, sizeof label, "%g", mapping.y.maximum);
     Text(dc, RECT{area.left + 2, plotArea.top - 2, plotArea.left - 3, plotArea.top + 14}, label, 0,
          DT_RIGHT | DT_SINGLELINE);
-    std::snprintf(label, sizeof label, "%g", ys.minimum);
+    std::snprintf(label, sizeof label, "%g", mapping.y.minimum);
     Text(dc, RECT{area.left + 2, plotArea.bottom - 14, plotArea.left - 3, plotArea.bottom + 2}, label, 0,
          DT_RIGHT | DT_SINGLELINE);
-    std::snprintf(label, sizeof label, "%g", xs.minimum);
+    std::snprintf(label, sizeof label, "%g", mapping.x.minimum);
     Text(dc, RECT{plotArea.left, plotArea.bottom + 2, plotArea.right, area.bottom}, label, 0, DT_LEFT | DT_SINGLELINE);
-    std::snprintf(label, sizeof label, "%g", xs.maximum);
+    std::snprintf(label, sizeof label, "%g", mapping.x.maximum);
     Text(dc, RECT{plotArea.left, plotArea.bottom + 2, plotArea.right, area.bottom}, label, 0, DT_RIGHT | DT_SINGLELINE);
 
-    const double width = plotArea.right - plotArea.left - 1;
-    const double height = plotArea.bottom - plotArea.top - 1;
-    auto toPoint = [&](double x, double y) {
-        return POINT{plotArea.left + static_cast<int>(std::lround((x - xs.minimum) / (xs.maximum - xs.minimum) * width)),
-                     plotArea.bottom - 1 - static_cast<int>(std::lround((y - ys.minimum) / (ys.maximum - ys.minimum) * height))};
-    };
-    std::vector<const Plot *> order;
-    for (const Plot &plot : graph.graph.plots)
-        order.push_back(&plot);
-    std::stable_sort(order.begin(), order.end(), [](const Plot *a, const Plot *b) { return a->layer < b->layer; });
+    // The plot area, its frame included, goes to the device as one picture, whatever the number of points.
+    const std::vector<std::uint32_t> pixels = RenderPlots(graph.graph.plots, mapping, 0x404040);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    SetDIBitsToDevice(dc, plotArea.left, plotArea.top, static_cast<DWORD>(width), static_cast<DWORD>(height), 0, 0, 0,
+                      static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
+}
 
-    const int saved = SaveDC(dc);
-    IntersectClipRect(dc, plotArea.left, plotArea.top, plotArea.right, plotArea.bottom);
-    for (const Plot *plot : order) {
-        std::vector<POINT> points;
-        points.reserve(plot->y.size());
-        for (std::size_t i = 0; i < plot->y.size(); ++i) {
-            if (std::isfinite(plot->y[i]))
-                points.push_back(toPoint(plot->hasX ? plot->x[i] : static_cast<double>(i), plot->y[i]));
-        }
-        if (points.empty())
-            continue;
-        Selected pen(dc, CreatePen(PS_SOLID, 1, ToColorRef(plot->color)));
-        if (plot->style != VAL_SCATTER && points.size() > 1)
-            Polyline(dc, points.data(), static_cast<int>(points.size()));
-        if (plot->style == VAL_SCATTER || plot->style == VAL_CONNECTED_POINTS || points.size() == 1) {
-            HBRUSH brush = CreateSolidBrush(ToColorRef(plot->color));
-            for (const POINT &point : points) {
-                const RECT dot{point.x - 1, point.y - 1, point.x + 2, point.y + 2};
-                FillRect(dc, &dot, brush);
-            }
-            DeleteObject(brush);
-        }
+bool PaintedControlBox(const Runtime &runtime, int panel, int control, PictureBox &box)
+{
+    const Panel *owner = runtime.FindPanel(panel);
+    if (!owner || control < 1 || control > static_cast<int>(owner->controls.size()))
+        return false;
+    const Control &target = owner->controls[control - 1];
+    int x = 0;
+    int y = 0;
+    // A page's controls are drawn below its tab's header, within the tab.
+    for (const Panel *page = owner; page && page->ownerPanel != 0; page = runtime.FindPanel(page->ownerPanel)) {
+        const Panel *above = runtime.FindPanel(page->ownerPanel);
+        if (!above)
+            return false;
+        const Control &tab = above->controls[page->ownerTab - 1];
+        x += tab.left;
+        y += tab.top + kTabHeader;
     }
-    RestoreDC(dc, saved);
+    box = PictureBox{x + target.left, y + target.top, target.width, target.height};
+    return true;
 }
 
 Bitmap PaintPanelBitmap(const Runtime &runtime, int panel)

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "Model.h"
+#include "RuntimeHost.h"
 
 namespace cvi {
 
@@ -17,6 +18,8 @@ COLORREF ToColorRef(int rgb);
 std::string DisplayText(const Control &control);
 
 Bitmap PaintPanelBitmap(const Runtime &runtime, int panel);
+// Where PaintPanelBitmap draws a control in the picture of its top-level panel.
+bool PaintedControlBox(const Runtime &runtime, int panel, int control, PictureBox &box);
 void PaintGraph(HDC dc, const RECT &area, const Control &graph);
 void PaintLed(HDC dc, const RECT &area, const Control &led);
 void PaintSwatch(HDC dc, const RECT &area, const Control &control);

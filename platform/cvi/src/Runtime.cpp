@@ -730,6 +730,19 @@ int Runtime::GetPanelBitmap(int panel, int *bitmap)
     return 0;
 }
 
+bool Runtime::ControlBoxInPicture(int panel, int control, PictureBox &box) const
+{
+    const Control *target = panel > 0 && FindPanel(panel) && control >= 1 &&
+                                    control <= static_cast<int>(FindPanel(panel)->controls.size())
+                                ? &FindPanel(panel)->controls[control - 1]
+                                : nullptr;
+    if (!target || !target->visible)
+        return false;
+    if (observer_ && observer_->ControlBox(panel, control, box))
+        return true;
+    return PaintedControlBox(*this, panel, control, box);
+}
+
 const Bitmap *Runtime::FindBitmap(int bitmap) const
 {
     auto found = bitmaps_.find(bitmap);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Model.h"
+#include "PlotSeries.h"
 #include "RuntimeHost.h"
 #include "UirFormat.h"
 #include "cvi/InputStatus.h"
@@ -123,7 +124,7 @@ public:
     int InstallMenuCallback(int menuBar, int entry, MenuCallbackPtr callback, void *callbackData);
 
     // Graphs.
-    int AddPlot(int panel, int control, Plot plot);
+    int AddPlot(int panel, int control, const PlotSource &source, int style, int color);
     int DeletePlot(int panel, int control, int plotHandle, int refresh);
 
     // Event loop.
@@ -156,6 +157,9 @@ public:
     // Panel pictures.
     int GetPanelBitmap(int panel, int *bitmap);
     const Bitmap *FindBitmap(int bitmap) const;
+    // Where a control shows in a picture of its top-level panel (the window's, or the drawing's
+    // when there are no windows); false for a hidden control.
+    bool ControlBoxInPicture(int panel, int control, PictureBox &box) const;
     int DiscardBitmap(int bitmap);
 
     void Notify(ChangeKind kind, int handle, int control = 0);
@@ -178,7 +182,9 @@ private:
     void Deliver(const UserInput &input);
     void DeliverKey(const UserInput &input);
     void DeliverStep(int panel, int control, int direction);
-    void ApplyUserValue(int panel, int control, double value, bool commit);
+    void DeliverNumericEnter(int panel, int control);
+    // Sets the value as the user's; false once the control is gone.
+    bool ApplyUserValue(int panel, int control, double value, bool commit);
     // Sends an event to a control's callback; false once the control is gone.
     bool SendControlEvent(int panel, int control, int event, int data1 = 0, int data2 = 0);
     void SendPanelEvent(int panel, int event, int data1 = 0, int data2 = 0);

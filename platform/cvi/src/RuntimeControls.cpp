@@ -307,7 +307,7 @@ int Runtime::GetListCount(int panel, int control, int *count)
     return 0;
 }
 
-int Runtime::AddPlot(int panel, int control, Plot plot)
+int Runtime::AddPlot(int panel, int control, const PlotSource &source, int style, int color)
 {
     int status = 0;
     Control *target = FindControl(panel, control, &status);
@@ -316,6 +316,14 @@ int Runtime::AddPlot(int panel, int control, Plot plot)
     if (target->kind != ControlKind::Graph)
         return UIE_INVALID_CONTROL;
     GraphState &graph = target->graph;
+    std::vector<std::shared_ptr<PlotSeries>> candidates;
+    for (const Plot &existing : graph.plots)
+        candidates.push_back(existing.series);
+    Plot plot;
+    plot.series = SeriesForPlot(candidates, source);
+    plot.count = source.count;
+    plot.style = style;
+    plot.color = color;
     plot.handle = graph.nextHandle++;
     plot.layer = graph.layer;
     graph.plots.push_back(std::move(plot));

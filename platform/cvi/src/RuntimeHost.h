@@ -41,12 +41,22 @@ struct ModelChange {
     int control = 0; // control id, 0 for the whole panel
 };
 
+// A rectangle in the coordinates of a top-level panel's picture.
+struct PictureBox {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+};
+
 class ModelObserver {
 public:
     virtual ~ModelObserver() = default;
     virtual void OnModelChange(const ModelChange &change) = 0;
     // The picture of a shown panel as it is on the screen; false when the view has none.
     virtual bool CapturePanel(int panel, Bitmap &bitmap) = 0;
+    // Where a control is in the picture of its top-level panel; false when the view has no window for it.
+    virtual bool ControlBox(int panel, int control, PictureBox &box) = 0;
 };
 
 } // namespace cvi

@@ -236,21 +236,22 @@ void Runtime::SendPanelEvent(int panel, int event, int data1, int data2)
     }
 }
 
-void Runtime::ApplyUserValue(int panel, int control, double value, bool commit)
+bool Runtime::ApplyUserValue(int panel, int control, double value, bool commit)
 {
     Control *target = FindControl(panel, control);
     if (!target)
-        return;
+        return false;
     double before = 0.0;
     GetNumber(panel, control, &before);
     if (SetNumber(panel, control, value) < 0)
-        return;
+        return true;
     double after = 0.0;
     GetNumber(panel, control, &after);
     if (after != before && !SendControlEvent(panel, control, EVENT_VAL_CHANGED))
-        return;
+        return false;
     if (commit)
-        SendControlEvent(panel, control, EVENT_COMMIT);
+        return SendControlEvent(panel, control, EVENT_COMMIT);
+    return true;
 }
 
 void Runtime::DeliverStep(int panel, int control, int direction)
@@ -272,9 +273,17 @@ void Runtime::DeliverStep(int panel, int control, int direction)
 void Runtime::DeliverKey(const UserInput &input)
 {
     const int key = input.index;
+    Control *target = FindControl(input.panel, input.control);
+    if (!target)
+        return;
+    // Enter in a numeric takes what was typed first, so the key's callback sees the value the user entered.
+    if (target->kind == ControlKind::Numeric && key == KEY_ENTER) {
+        DeliverNumericEnter(input.panel, input.control);
+        return;
+    }
     if (!SendControlEvent(input.panel, input.control, EVENT_KEYPRESS, key))
         return;
-    Control *target = FindControl(input.panel, input.control);
+    target = FindControl(input.panel, input.control);
     if (key == KEY_UP || key == KEY_DOWN) {
         DeliverStep(input.panel, input.control, key == KEY_UP ? 1 : -1);
         return;
@@ -309,16 +318,27 @@ void Runtime::DeliverKey(const UserInput &input)
         pending->pop_back();
     } else if (key == KEY_ESCAPE) {
         pending.reset();
-    } else if (key == KEY_ENTER) {
-        std::optional<double> typed;
-        if (pending)
-            typed = ParseReal(*pending);
-        pending.reset();
-        if (typed)
-            ApplyUserValue(input.panel, input.control, *typed, true);
-        else
-            SendControlEvent(input.panel, input.control, EVENT_COMMIT);
+    } else {
+        return;
     }
+    Notify(ChangeKind::ControlState, input.panel, input.control);
+}
+
+void Runtime::DeliverNumericEnter(int panel, int control)
+{
+    Control *target = FindControl(panel, control);
+    std::optional<double> typed;
+    if (target->number.pendingEdit)
+        typed = ParseReal(*target->number.pendingEdit);
+    target->number.pendingEdit.reset();
+    if (typed) {
+        if (!ApplyUserValue(panel, control, *typed, false))
+            return;
+    } else {
+        Notify(ChangeKind::ControlState, panel, control);
+    }
+    if (SendControlEvent(panel, control, EVENT_KEYPRESS, KEY_ENTER))
+        SendControlEvent(panel, control, EVENT_COMMIT);
 }
 
 void Runtime::Deliver(const UserInput &input)

@@ -15,8 +15,11 @@ public:
     explicit Impl(Options options)
     {
         if (options.win32View) {
-            clock_ = std::make_unique<SystemClock>();
-            view_ = std::make_unique<Win32View>(*clock_);
+            if (options.virtualTime)
+                clock_ = std::make_unique<VirtualClock>();
+            else
+                clock_ = std::make_unique<SystemClock>();
+            view_ = std::make_unique<Win32View>(*clock_, !options.virtualTime);
             runtime_ = std::make_unique<Runtime>(*clock_, dialogs_, *view_, view_.get());
             view_->Attach(*runtime_);
         } else {

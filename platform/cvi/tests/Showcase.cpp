@@ -1,10 +1,15 @@
 // Shows the test panel in a real window through the run-time a program gets, fills its
 // controls, and after two timer ticks writes the panel's picture to the PNG file named on the
-// command line. Run under Xvfb the picture is the window as the X server shows it.
+// command line and checks it: the panel's size, every shown control drawn, the name typed in.
+// Run under Xvfb the picture is the window as the X server shows it.
 #include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "Cvi_Test_uir.h"
 #include "TestCallbacks.h"
+#include "cvi/PictureCheck.h"
 #include "cvi/UserInterface.h"
 
 namespace {
@@ -12,13 +17,39 @@ namespace {
 const char *g_output = nullptr;
 int g_result = 1;
 
-void TakePicture(int panel)
+std::optional<cvi::PanelPicture> SavePicture(int panel, const char *path)
 {
     int bitmap = 0;
-    if (GetPanelDisplayBitmap(panel, &bitmap) == 0 && SaveBitmapToPNGFile(bitmap, g_output) == 0)
-        g_result = 0;
+    const bool saved = GetPanelDisplayBitmap(panel, &bitmap) == 0 && SaveBitmapToPNGFile(bitmap, path) == 0;
     DiscardBitmap(bitmap);
+    if (!saved) {
+        std::fprintf(stderr, "no picture written to %s\n", path);
+        return std::nullopt;
+    }
+    auto picture = cvi::ReadPanelPicture(path);
+    if (!picture)
+        std::fprintf(stderr, "%s is no PNG picture\n", path);
+    return picture;
+}
+
+void TakePicture(int panel)
+{
     QuitUserInterface(0);
+    const auto picture = SavePicture(panel, g_output);
+    if (!picture)
+        return;
+    const std::vector<std::string> faults = cvi::CheckPanelPicture(panel, *picture);
+    for (const std::string &fault : faults)
+        std::fprintf(stderr, "%s\n", fault.c_str());
+    // The name field shows what was put in: its picture differs from one with the field empty.
+    const std::string empty = std::string(g_output) + ".empty.png";
+    SetCtrlVal(panel, MAIN_NAME, "");
+    const auto without = SavePicture(panel, empty.c_str());
+    const bool nameShown = without && cvi::ControlAreaDiffers(panel, MAIN_NAME, *picture, *without);
+    if (!nameShown)
+        std::fprintf(stderr, "the name field looks the same with and without its text\n");
+    std::remove(empty.c_str());
+    g_result = faults.empty() && nameShown ? 0 : 1;
 }
 
 } // namespace

@@ -3,7 +3,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Cvi_Test_uir.h"
@@ -11,6 +13,7 @@
 #include "TestFiles.h"
 #include "cvi/TestDriver.h"
 #include "cvi/UserInterface.h"
+#include "win32/Win32Dialogs.h"
 #include <gtest/gtest.h>
 
 namespace {
@@ -53,6 +56,52 @@ std::string Text(HWND window)
     return text;
 }
 
+struct WindowSearch {
+    const char *className;
+    const char *title;
+    HWND found;
+};
+
+BOOL CALLBACK MatchOwnWindow(HWND candidate, LPARAM param)
+{
+    auto *wanted = reinterpret_cast<WindowSearch *>(param);
+    DWORD process = 0;
+    GetWindowThreadProcessId(candidate, &process);
+    char name[64] = {};
+    char text[256] = {};
+    GetClassNameA(candidate, name, sizeof name);
+    GetWindowTextA(candidate, text, sizeof text);
+    if (process == GetCurrentProcessId() && _stricmp(name, wanted->className) == 0 && std::string(text) == wanted->title) {
+        wanted->found = candidate;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A top-level window of this process: tests running side by side share Wine's desktop, and a
+// window of another one must never be taken for ours.
+HWND OwnWindow(const char *className, const char *title)
+{
+    WindowSearch search{className, title, nullptr};
+    EnumWindows(MatchOwnWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+POINT Centre(HWND window)
+{
+    RECT area{};
+    GetWindowRect(window, &area);
+    return POINT{(area.left + area.right) / 2, (area.top + area.bottom) / 2};
+}
+
+void ExpectSameCentre(HWND window, HWND over)
+{
+    const POINT a = Centre(window);
+    const POINT b = Centre(over);
+    EXPECT_LE(std::abs(a.x - b.x), 1) << a.x << " vs " << b.x;
+    EXPECT_LE(std::abs(a.y - b.y), 1) << a.y << " vs " << b.y;
+}
+
 class Win32ViewTest : public ::testing::Test {
 protected:
     Win32ViewTest() : driver(cvi::TestDriver::Options{true})
@@ -61,7 +110,7 @@ protected:
         main = LoadPanel(0, "Cvi_Test.uir", MAIN);
         GetPanelHandleFromTabPage(main, MAIN_PAGES, 1, &pageTwo);
         DisplayPanel(main);
-        window = FindWindowA("CviPanelWindow", "Test Panel");
+        window = OwnWindow("CviPanelWindow", "Test Panel");
     }
 
     cvi::TestDriver driver;
@@ -138,7 +187,7 @@ TEST_F(Win32ViewTest, WindowInputReachesTheModelThroughTheLoop)
     EXPECT_EQ(value, 7);
     EXPECT_EQ(Text(count), "7");
     EXPECT_EQ(Log().EventsOf(main, MAIN_COUNT),
-              (std::vector<int>{EVENT_KEYPRESS, EVENT_KEYPRESS, EVENT_VAL_CHANGED, EVENT_COMMIT}));
+              (std::vector<int>{EVENT_KEYPRESS, EVENT_VAL_CHANGED, EVENT_KEYPRESS, EVENT_COMMIT}));
     ASSERT_EQ(Log().menuChoices.size(), 1u);
     EXPECT_EQ(Log().menuChoices[0].control, TEST_MENU_QUIT);
     EXPECT_EQ(Log().EventsOf(main, 0), std::vector<int>{EVENT_CLOSE});
@@ -205,4 +254,109 @@ TEST_F(Win32ViewTest, PictureOfAShownPanelIsWrittenAsPng)
     EXPECT_EQ(decoded.width, 540u);
     EXPECT_EQ(decoded.height, 440u);
     EXPECT_TRUE(decoded.Contains(0x00C000));
+}
+
+TEST_F(Win32ViewTest, APopupPanelOpensCentredOnThePanelThatRaisedItAndEscapeClosesIt)
+{
+    ASSERT_NE(window, nullptr);
+    SetWindowPos(window, nullptr, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const int dialog = LoadPanel(0, "Cvi_Test.uir", DIALOG);
+    ASSERT_EQ(InstallPopup(dialog), 0);
+    HWND popup = OwnWindow("CviPanelWindow", "Dialog");
+    ASSERT_NE(popup, nullptr);
+    EXPECT_TRUE(IsWindowVisible(popup));
+    ExpectSameCentre(popup, window);
+
+    // Escape on the popup (its button has the focus) counts as its close box.
+    PostMessageA(ChildOf(popup, "Button", DIALOG_OK), WM_KEYDOWN, VK_ESCAPE, 0);
+    ProcessSystemEvents();
+    EXPECT_EQ(Log().EventsOf(dialog, 0), std::vector<int>{EVENT_CLOSE});
+    EXPECT_TRUE(Log().EventsOf(dialog, DIALOG_OK).empty());
+    // Refused with the close box: Escape is refused too.
+    ResetLog();
+    SetPanelAttribute(dialog, ATTR_CLOSE_ENABLED, 0);
+    PostMessageA(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+    ProcessSystemEvents();
+    EXPECT_TRUE(Log().EventsOf(dialog, 0).empty());
+    // Escape on a panel that is no popup is an ordinary key.
+    HidePanel(dialog);
+    PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
+    ProcessSystemEvents();
+    EXPECT_TRUE(Log().EventsOf(main, 0).empty());
+    DiscardPanel(dialog);
+}
+
+// Waits on a thread of its own for a window of this process to show (a popup runs its own loop
+// meanwhile), notes where it is, and closes it with the message given.
+class PopupWatcher {
+public:
+    PopupWatcher(const char *className, const char *title, UINT message, WPARAM wParam)
+        : thread_([=, this] {
+              // Up to half a minute: a popup never closed would hold the test forever.
+              for (int attempt = 0; attempt < 1500; ++attempt) {
+                  HWND popup = OwnWindow(className, title);
+                  if (popup && IsWindowVisible(popup)) {
+                      GetWindowRect(popup, &area_);
+                      seen_ = true;
+                      PostMessageA(popup, message, wParam, 0);
+                      return;
+                  }
+                  Sleep(20);
+              }
+          })
+    {
+    }
+    ~PopupWatcher() { Join(); }
+
+    void Join()
+    {
+        if (thread_.joinable())
+            thread_.join();
+    }
+    bool Seen() const { return seen_; }
+    POINT Centre() const { return POINT{(area_.left + area_.right) / 2, (area_.top + area_.bottom) / 2}; }
+
+private:
+    RECT area_{};
+    bool seen_ = false;
+    std::thread thread_;
+};
+
+void ExpectCentredOn(const PopupWatcher &watcher, HWND window)
+{
+    ASSERT_TRUE(watcher.Seen());
+    const POINT panel = Centre(window);
+    EXPECT_LE(std::abs(watcher.Centre().x - panel.x), 1) << watcher.Centre().x << " vs " << panel.x;
+    EXPECT_LE(std::abs(watcher.Centre().y - panel.y), 1) << watcher.Centre().y << " vs " << panel.y;
+}
+
+TEST_F(Win32ViewTest, MessagePopupsAndFileDialogsOpenCentredOnTheActivePanel)
+{
+    ASSERT_NE(window, nullptr);
+    SetWindowPos(window, nullptr, 60, 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetActiveWindow(window);
+    cvi::Win32Dialogs dialogs;
+    {
+        PopupWatcher watcher("CviPopupWindow", "Note", WM_CLOSE, 0);
+        cvi::GenericPopupRequest request;
+        request.title = "Note";
+        request.message = "Centred on its panel";
+        request.buttons = {"OK", "", ""};
+        request.enterButton = 1;
+        request.escapeButton = 1;
+        EXPECT_EQ(dialogs.Generic(request), 1);
+        watcher.Join();
+        ExpectCentredOn(watcher, window);
+    }
+    {
+        PopupWatcher watcher("#32770", "Pick a file", WM_COMMAND, IDCANCEL);
+        cvi::FileSelectRequest request;
+        request.title = "Pick a file";
+        request.defaultFileSpec = "*.txt";
+        cvi::FileSelectAnswer answer;
+        EXPECT_EQ(dialogs.SelectFile(request, answer), 0);
+        EXPECT_FALSE(answer.chosen);
+        watcher.Join();
+        ExpectCentredOn(watcher, window);
+    }
 }

@@ -33,6 +33,8 @@ public:
     struct Options {
         // Real windows and the system clock (under Wine's null driver too) instead of the model alone.
         bool win32View = false;
+        // With win32View: virtual time as headless; the windows are drawn, never waited for.
+        bool virtualTime = false;
     };
 
     TestDriver();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cvi/UserInterface.h"
+#include "win32/WindowPlacement.h"
 
 namespace cvi {
 
@@ -125,6 +126,7 @@ int ShowPopup(const GenericPopupRequest &request, bool isMessage)
     std::erase(disabled, popup);
     for (HWND window : disabled)
         EnableWindow(window, FALSE);
+    CentreWindow(popup, owner);
     ShowWindow(popup, SW_SHOW);
     SetForegroundWindow(popup);
     if (focus)
@@ -164,6 +166,16 @@ int ShowPopup(const GenericPopupRequest &request, bool isMessage)
     if (owner && IsWindow(owner))
         SetActiveWindow(owner);
     return result;
+}
+
+// The file dialog opens centred on the panel that asked, once it has laid itself out.
+UINT_PTR CALLBACK CentreFileDialog(HWND child, UINT message, WPARAM, LPARAM lParam)
+{
+    if (message == WM_NOTIFY && reinterpret_cast<const NMHDR *>(lParam)->code == CDN_INITDONE) {
+        HWND dialog = GetParent(child);
+        CentreWindow(dialog, GetWindow(dialog, GW_OWNER));
+    }
+    return 0;
 }
 
 std::string Extension(const std::string &pattern)
@@ -220,7 +232,8 @@ int Win32Dialogs::SelectFile(const FileSelectRequest &request, FileSelectAnswer 
     dialog.lpstrInitialDir = directory.empty() ? nullptr : directory.c_str();
     dialog.lpstrTitle = request.title.c_str();
     dialog.lpstrDefExt = extension.empty() || wildcard ? nullptr : extension.c_str();
-    dialog.Flags = OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+    dialog.Flags = OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER | OFN_ENABLEHOOK;
+    dialog.lpfnHook = CentreFileDialog;
     const BOOL chosen = request.buttonLabel == VAL_SAVE_BUTTON ? GetSaveFileNameA(&dialog) : GetOpenFileNameA(&dialog);
     if (!chosen) {
         answer.chosen = false;

@@ -8,6 +8,7 @@
 
 #include "Labels.h"
 #include "PanelPainter.h"
+#include "win32/WindowPlacement.h"
 
 namespace cvi {
 
@@ -183,7 +184,7 @@ RECT ControlRect(const Control &control)
 
 } // namespace
 
-Win32View::Win32View(Clock &clock) : clock_(clock)
+Win32View::Win32View(Clock &clock, bool waitForMessages) : clock_(clock), waitForMessages_(waitForMessages)
 {
     RegisterPanelClass(PanelProc);
 }
@@ -425,8 +426,14 @@ void Win32View::SyncPanel(int handle)
         HMENU system = GetSystemMenu(window, FALSE);
         EnableMenuItem(system, SC_CLOSE, MF_BYCOMMAND | (panel->closeEnabled ? MF_ENABLED : MF_GRAYED));
         const bool visible = panel->visible;
-        if (visible != (IsWindowVisible(window) != FALSE))
+        if (visible != (IsWindowVisible(window) != FALSE)) {
+            // A panel the resource does not place opens centred on the panel that raised it.
+            if (visible && panel->left == 0 && panel->top == 0) {
+                const int raiser = runtime_->ActivePanel();
+                CentreWindow(window, raiser != handle ? PanelWindow(raiser) : nullptr);
+            }
             ShowWindow(window, visible ? SW_SHOWNA : SW_HIDE);
+        }
         SyncPages(handle);
     } else {
         PlacePage(handle);
@@ -722,8 +729,26 @@ bool Win32View::CapturePanel(int panel, Bitmap &bitmap)
     return captured;
 }
 
+bool Win32View::ControlBox(int panel, int control, PictureBox &box)
+{
+    HWND window = ControlWindow(panel, control);
+    HWND top = window ? GetAncestor(window, GA_ROOT) : nullptr;
+    if (!window || !top)
+        return false;
+    RECT area{};
+    GetWindowRect(window, &area);
+    MapWindowPoints(nullptr, top, reinterpret_cast<POINT *>(&area), 2);
+    box = PictureBox{area.left, area.top, area.right - area.left, area.bottom - area.top};
+    return true;
+}
+
 bool Win32View::WaitForInput(std::optional<std::int64_t> deadlineUs)
 {
+    if (!waitForMessages_) {
+        if (deadlineUs)
+            clock_.WaitUntil(*deadlineUs);
+        return deadlineUs.has_value() || GetQueueStatus(QS_ALLPOSTMESSAGE | QS_INPUT) != 0;
+    }
     if (!deadlineUs && panels_.empty())
         return false;
     DWORD timeout = INFINITE;
@@ -746,6 +771,8 @@ void Win32View::PumpInput()
                 runtime_->Quit(static_cast<int>(message.wParam));
             continue;
         }
+        if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE && EscapeClosesPopup(message.hwnd))
+            continue;
         HWND top = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
         if (const int panel = PanelOfWindow(top)) {
             HACCEL accelerators = panels_[panel].accelerators;
@@ -755,6 +782,26 @@ void Win32View::PumpInput()
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
+}
+
+// Escape closes a popup panel as its close box does, unless a field takes the key for itself.
+bool Win32View::EscapeClosesPopup(HWND target)
+{
+    if (!runtime_ || !target)
+        return false;
+    const int panel = PanelOfWindow(GetAncestor(target, GA_ROOT));
+    const std::vector<int> &popups = runtime_->PopupStack();
+    if (panel == 0 || popups.empty() || popups.back() != panel)
+        return false;
+    int owner = 0;
+    int control = 0;
+    if (FindControlOfWindow(target, &owner, &control)) {
+        const Control *focused = runtime_->FindControl(owner, control);
+        if (focused && (focused->kind == ControlKind::Numeric || focused->kind == ControlKind::String))
+            return false;
+    }
+    Give(UserInput(InputKind::Close, panel));
+    return true;
 }
 
 void Win32View::PumpDrawing()

@@ -16,7 +16,9 @@ namespace cvi {
 
 class Win32View final : public EventSource, public ModelObserver {
 public:
-    explicit Win32View(Clock &clock);
+    // waitForMessages false: the loop never blocks on windows; time jumps to the next deadline
+    // (for a virtual clock), and the windows are drawn and their input taken as it comes.
+    explicit Win32View(Clock &clock, bool waitForMessages = true);
     ~Win32View() override;
     Win32View(const Win32View &) = delete;
     Win32View &operator=(const Win32View &) = delete;
@@ -35,6 +37,7 @@ public:
 
     void OnModelChange(const ModelChange &change) override;
     bool CapturePanel(int panel, Bitmap &bitmap) override;
+    bool ControlBox(int panel, int control, PictureBox &box) override;
 
 private:
     struct ControlWindows {
@@ -55,6 +58,7 @@ private:
                                      DWORD_PTR data);
     LRESULT HandlePanelMessage(int panel, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     bool HandleEditKey(HWND edit, UINT message, WPARAM wParam);
+    bool EscapeClosesPopup(HWND target);
 
     void CreatePanel(int panel);
     void DestroyPanel(int panel);
@@ -71,6 +75,7 @@ private:
     void Give(UserInput input);
 
     Clock &clock_;
+    bool waitForMessages_;
     Runtime *runtime_ = nullptr;
     std::map<int, PanelWindows> panels_;
     std::map<HWND, int> windowPanels_;
