@@ -93,6 +93,8 @@ std::string FileMutator::LongLine()
     std::string text;
     while (text.size() < length)
         text += filler;
+    // A closing tag far from where matching starts, and not at the end.
+    text += "</Device>x";
     static const char *const kFrames[][2] = {{"   <Label Pos=\"1\">", "</Label>\n"},
                                              {"  <ContentLabel Len=\"8\">", "</ContentLabel>\n"},
                                              {"  <SlaveLabel>", "</SlaveLabel>\n"},
@@ -104,9 +106,8 @@ std::string FileMutator::LongLine()
 MutatedFile FileMutator::WithLongLine(const SeedFile &seed, size_t at, size_t length)
 {
     std::vector<std::string> lines = Lines(seed.text);
-    std::string line;
-    while (line.size() < length)
-        line += "</Devic";
+    // Text that holds the closing tag far from its start, though not at its end.
+    const std::string line = std::string(length, 'a') + "</Device>a";
     lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(std::min(at, lines.size())), line + "\n");
     return {"long line", Join(lines), seed.hexRecords};
 }

@@ -37,7 +37,7 @@ public:
     MutatedFile Mutate(const SeedFile &seed);
 
     // The seed with one line of the given length inserted before line `at`,
-    // full of near-matches of a closing tag.
+    // holding a closing tag that a matcher which backtracks finds again and again.
     static MutatedFile WithLongLine(const SeedFile &seed, size_t at, size_t length);
 
     // The text's lines, each with its line end.

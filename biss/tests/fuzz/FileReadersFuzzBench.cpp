@@ -264,7 +264,7 @@ TEST_F(FileReadersFuzz, MutatedFilesNeitherCrashNorHangNorPass)
     LARGE_INTEGER frequency, start, end;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&start);
-    // A line of 320 KB inside the slave's device, where every line is tested against the closing tag.
+    // A line of 320 KB inside the slave's device, where every line is tested against its closing tag.
     for (const auto &s : {seeds[0], seeds[1]}) {
         const MutatedFile file = FileMutator::WithLongLine(s.seed, LineOf(s.seed.text, "<Id ") + 1, 320 * 1024);
         Feed(*s.reader, file, false, -1);
