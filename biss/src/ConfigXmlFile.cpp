@@ -50,7 +50,10 @@ private:
     wxString ElementText(const wxString &closingTag) const;
     uint32_t ElementNumber(const wxString &closingTag) const;
     // A label element's text as the writer held it.
-    std::string LabelText(const wxString &closingTag) const { return UnescapeLabelText(NarrowText(ElementText(closingTag))); }
+    std::string LabelText(const wxString &closingTag) const
+    {
+        return UnescapeLabelText(NarrowText(ElementText(closingTag)));
+    }
 
     void ReadComParams();
     int ReadChannel(uint32_t channel);
@@ -164,8 +167,8 @@ int ConfigReader::ReadChannel(uint32_t channel)
             master_.SetScdContentParams(channel, item, current.flag, bitLength, current.value3, current.value4);
             const size_t start = BissMasterClass::FindRequired(wxS(">"), rest) + 1;
             const size_t end = BissMasterClass::FindRequired(wxS("</ContentLabel>"), rest, start);
-            master_.SetScdContentLabels(channel, item, UnescapeLabelText(NarrowText(rest.Mid(start, end - start))).c_str(),
-                                        "");
+            const std::string label = UnescapeLabelText(NarrowText(rest.Mid(start, end - start)));
+            master_.SetScdContentLabels(channel, item, label.c_str(), "");
             ++item;
         }
     } while (!Is(wxS("*</Datachannel>*")) && !Is(kRootEnd) && !AtEnd());

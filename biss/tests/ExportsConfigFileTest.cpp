@@ -218,7 +218,8 @@ TEST_F(ConfigFileTest, AFailedLoadLeavesTheMasterAsItWas)
     std::string broken = Replace(fresh, "<Value>0x7C</Value>", "<Value>0x33</Value>");
     broken = Replace(broken, "  <SlaveLabel></SlaveLabel>\n  <ManufacturerLabel></ManufacturerLabel>",
                      "  <SlaveLabel>Loaded</SlaveLabel>\n  <ManufacturerLabel>Half</ManufacturerLabel>");
-    broken = Replace(broken, "  </BISS_FrameParamEnum>\n", "  </BISS_FrameParamEnum>\n  <ContentLabel Len=\"9\">New</ContentLabel>\n");
+    broken = Replace(broken, "  </BISS_FrameParamEnum>\n",
+                     "  </BISS_FrameParamEnum>\n  <ContentLabel Len=\"9\">New</ContentLabel>\n");
     const size_t second = broken.find("<SlaveLabel></SlaveLabel>");
     ASSERT_NE(std::string::npos, second);
     broken.replace(second, 25, "<SlaveLabel>");
@@ -279,7 +280,8 @@ TEST_F(ConfigFileTest, EveryLabelComesBackAsItWasSaved)
     BISS(BISS_Close)(other);
 
     // Files with plain labels, as earlier versions wrote them, read the same as before.
-    WriteText("plain.xml", Replace(FreshDocument(), "<SlaveLabel></SlaveLabel>", "<SlaveLabel>A & B > C</SlaveLabel>"));
+    WriteText("plain.xml",
+              Replace(FreshDocument(), "<SlaveLabel></SlaveLabel>", "<SlaveLabel>A & B > C</SlaveLabel>"));
     ASSERT_EQ(0, Load(handle_, "plain.xml"));
     char manufacturer[64], slave[64], complete[64];
     ASSERT_EQ(0, BISS(BISS_GetSlaveLabel)(handle_, 0, manufacturer, slave, complete));
