@@ -23,7 +23,7 @@ using ferrolink_fuzz::MutatedFile;
 using ferrolink_fuzz::SeedFile;
 
 constexpr uint32_t kSeed = 20251;
-constexpr int kFilesPerSeed = 150;
+constexpr int kFilesPerSeed = 100;
 // A file that takes longer than this hangs the run: a reader's time must grow
 // with the file's length, not with its square.
 constexpr double kFileLimitSeconds = 5.0;
