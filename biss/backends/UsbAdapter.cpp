@@ -25,6 +25,8 @@ constexpr ULONG kMaxTransferSize = 0x8000;
 constexpr uint32_t kLowSpeedChunk = 28;  // 28 pairs make a 64-byte request
 constexpr uint8_t kInstructionRegister = 0xF4;
 constexpr uint8_t kStatusRegister = 0xF0;
+// Status of a wait for the echo that saw only other answers until its time-out.
+constexpr DWORD kNoEchoStatus = ERROR_INVALID_DATA;
 
 // Serial-number text of a string descriptor: UTF-16 after the 2-byte header.
 std::string NarrowStringDescriptor(const uint8_t *descriptor, DWORD length)
@@ -130,6 +132,7 @@ DWORD BissMasterClass::UsbReceive(std::vector<uint8_t> *response, DWORD timeoutM
 
 DWORD BissMasterClass::UsbReceiveEcho(uint8_t firstAddress, std::vector<uint8_t> *response, DWORD timeoutMs)
 {
+    const uint32_t begin = ProcessClockMs();
     for (;;) {
         const DWORD status = UsbReceive(response, timeoutMs);
         if (status != dravio::DRAVIO_STATUS_SUCCESS)
@@ -137,6 +140,10 @@ DWORD BissMasterClass::UsbReceiveEcho(uint8_t firstAddress, std::vector<uint8_t>
         // Responses left over from earlier requests are skipped by the address echo.
         if (response->size() > kFirstPairOffset && (*response)[kFirstPairOffset] == firstAddress)
             return status;
+        // An adapter that only ever sends strays must not hold the caller beyond the
+        // request's time-out; it did answer, so this is no time-out of the line.
+        if (ProcessClockMs() - begin > timeoutMs)
+            return kNoEchoStatus;
     }
 }
 

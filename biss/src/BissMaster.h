@@ -84,9 +84,11 @@ public:
 
     // Master register image.
     MasterChipInfo GetMasterInfo();
-    void BuildRegisterImage();
+    // 0, or 7 when a used channel's data bits (its length less the CRC bits the
+    // master takes) do not fit the master's 1 to 64; the image is built either way.
+    int BuildRegisterImage();
     // The image for a given chip behind a given interface type.
-    void BuildRegisterImage(const MasterChipInfo &chip, uint32_t interfaceType);
+    int BuildRegisterImage(const MasterChipInfo &chip, uint32_t interfaceType);
     int GetMasterRegister(uint32_t address, uint32_t *value);
     int WriteMasterParams(bool onlyChanged);
     int WriteImageRegister(uint32_t address, bool onlyChanged);

@@ -13,6 +13,8 @@
 
 #include "BissMaster.h"
 #include "ContentLineReading.h"
+#include "LabelEscaping.h"
+#include "LinePattern.h"
 #include "WxText.h"
 #include "ferrolink.h"
 
@@ -43,10 +45,15 @@ public:
 private:
     void Next() { line_ = BissMasterClass::NextContentLine(file_); }
     bool AtEnd() const { return BissMasterClass::IsAtLastLine(file_); }
-    bool Is(const wxString &pattern) const { return line_.Matches(pattern); }
+    bool Is(const wxString &pattern) const { return LineMatches(line_, pattern); }
     // Text between the first '>' and the closing tag; abandons when either is missing.
     wxString ElementText(const wxString &closingTag) const;
     uint32_t ElementNumber(const wxString &closingTag) const;
+    // A label element's text as the writer held it.
+    std::string LabelText(const wxString &closingTag) const
+    {
+        return UnescapeLabelText(NarrowText(ElementText(closingTag)));
+    }
 
     void ReadComParams();
     int ReadChannel(uint32_t channel);
@@ -96,7 +103,7 @@ int ConfigReader::Load()
             wxString last = line_;
             while (!AtEnd())
                 last = BissMasterClass::NextContentLine(file_);
-            return last.Matches(kRootEnd) ? eBISS_NO_ERROR : eBISS_FILE_FORMAT;
+            return LineMatches(last, kRootEnd) ? eBISS_NO_ERROR : eBISS_FILE_FORMAT;
         }
         if (AtEnd())
             return eBISS_FILE_FORMAT;
@@ -128,12 +135,11 @@ int ConfigReader::ReadChannel(uint32_t channel)
         if (Is(kRootEnd) || AtEnd())
             return eBISS_FILE_FORMAT;
         if (Is(wxS("*<SlaveLabel>*")))
-            master_.SetChannelLabel(channel, BissMasterClass::kSlaveLabel, NarrowText(ElementText(wxS("</SlaveLabel>"))),
-                                    0, BissParamClass::kUserTable);
+            master_.SetChannelLabel(channel, BissMasterClass::kSlaveLabel, LabelText(wxS("</SlaveLabel>")), 0,
+                                    BissParamClass::kUserTable);
         else if (Is(wxS("*<ManufacturerLabel>*")))
             master_.SetChannelLabel(channel, BissMasterClass::kManufacturerLabel,
-                                    NarrowText(ElementText(wxS("</ManufacturerLabel>"))), 0,
-                                    BissParamClass::kUserTable);
+                                    LabelText(wxS("</ManufacturerLabel>")), 0, BissParamClass::kUserTable);
     }
 
     uint32_t index = 0;
@@ -161,7 +167,8 @@ int ConfigReader::ReadChannel(uint32_t channel)
             master_.SetScdContentParams(channel, item, current.flag, bitLength, current.value3, current.value4);
             const size_t start = BissMasterClass::FindRequired(wxS(">"), rest) + 1;
             const size_t end = BissMasterClass::FindRequired(wxS("</ContentLabel>"), rest, start);
-            master_.SetScdContentLabels(channel, item, NarrowText(rest.Mid(start, end - start)).c_str(), "");
+            const std::string label = UnescapeLabelText(NarrowText(rest.Mid(start, end - start)));
+            master_.SetScdContentLabels(channel, item, label.c_str(), "");
             ++item;
         }
     } while (!Is(wxS("*</Datachannel>*")) && !Is(kRootEnd) && !AtEnd());
@@ -193,8 +200,9 @@ int BissMasterClass::SaveDllConfig(const char *fileName) const
     for (uint32_t channel = 0; channel < kChannels; ++channel) {
         const std::string slave = GetChannelLabel(channel, kSlaveLabel, BissParamClass::kUserTable);
         text += " <Datachannel>\n";
-        text += "  <SlaveLabel>" + slave.substr(0, slave.find(',')) + "</SlaveLabel>\n";
-        text += "  <ManufacturerLabel>" + GetChannelLabel(channel, kManufacturerLabel, BissParamClass::kUserTable) +
+        text += "  <SlaveLabel>" + EscapeLabelText(slave.substr(0, slave.find(','))) + "</SlaveLabel>\n";
+        text += "  <ManufacturerLabel>" +
+                EscapeLabelText(GetChannelLabel(channel, kManufacturerLabel, BissParamClass::kUserTable)) +
                 "</ManufacturerLabel>\n";
         text += "  <BISS_FrameParamEnum>\n";
         for (uint32_t index = 0; index < BissParamClass::kFrameCount; ++index)
@@ -204,7 +212,7 @@ int BissMasterClass::SaveDllConfig(const char *fileName) const
         for (uint32_t item = 0; item < count && item < contents_[channel].size(); ++item) {
             const ScdContentClass &content = contents_[channel][item];
             text += "  <ContentLabel Len=\"" + std::to_string(static_cast<int32_t>(content.bitLength)) + "\">" +
-                    content.label + "</ContentLabel>\n";
+                    EscapeLabelText(content.label) + "</ContentLabel>\n";
         }
         text += " </Datachannel>\n";
     }
@@ -229,11 +237,24 @@ int BissMasterClass::LoadDllConfig(const char *fileName)
     if (name.empty() || !file.Exists() || !file.Open(wxConvAuto()))
         return eBISS_FILE_NOT_FOUND;
     file.GoToLine(0);
+
+    // A file that fails to load leaves the description as it was before the call.
+    const BissParamClass params = params_;
+    const uint32_t configuredChannels = configuredChannels_;
+    const std::array<std::string, 3 * kChannels> labels = labels_;
+    std::array<std::vector<ScdContentClass>, kChannels> contents = contents_;
+    int result = eBISS_FILE_FORMAT;
     try {
-        return ConfigReader(*this, file).Load();
+        result = ConfigReader(*this, file).Load();
     } catch (const ReadAbandoned &) {
-        return eBISS_FILE_FORMAT;
     }
+    if (result != eBISS_NO_ERROR) {
+        params_ = params;
+        configuredChannels_ = configuredChannels;
+        labels_ = labels;
+        contents_ = std::move(contents);
+    }
+    return result;
 }
 
 } // namespace ferrolink

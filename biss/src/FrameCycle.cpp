@@ -192,8 +192,11 @@ int BissMasterClass::RunFrameCycleThroughRegisters(uint32_t slots, uint8_t *buff
         *crcOkMask = status::ValidChannels(lowPairs, highPairs);
         frameResult = eBISS_FRAME_FAILED;
     }
-    if ((statusValue & status::kAccepted) == 0 && (statusValue & status::kErrorFlag) != 0)
+    // The error flag fails the whole frame: no channel's data can be called good.
+    if ((statusValue & status::kAccepted) == 0 && (statusValue & status::kErrorFlag) != 0) {
+        *crcOkMask = 0;
         frameResult = eBISS_FRAME_FAILED;
+    }
 
     for (uint32_t address = 0; address < kSlotRegisters * slots; ++address) {
         uint32_t value = 0;

@@ -100,14 +100,17 @@ uint32_t IdFileWalk::ElementNumber(const wxString &closingTag) const
     return value;
 }
 
-uint8_t IdFileWalk::IdByte(int position) const
+bool IdFileWalk::HasIdBit(int position) const
 {
     // Identifier files may compare into the manufacturer bytes; profile files
-    // know only their two bytes. Anything beyond reads as 0.
+    // know only their two bytes.
     const int bytes = kind_ == FileKind::kIdentifier ? static_cast<int>(id_.size()) : 2;
-    if (position < 0 || position / 8 >= bytes)
-        return 0;
-    return id_[static_cast<size_t>(position / 8)];
+    return position >= 0 && position / 8 < bytes;
+}
+
+uint8_t IdFileWalk::IdByte(int position) const
+{
+    return HasIdBit(position) ? id_[static_cast<size_t>(position / 8)] : 0;
 }
 
 bool IdFileWalk::MatchIdLine()
@@ -118,13 +121,16 @@ bool IdFileWalk::MatchIdLine()
     if (rangeStart != wxString::npos) {
         rest = rest.Mid(rangeStart + range.length());
         const size_t colon = BissMasterClass::FindRequired(wxS(":"), rest);
-        const uint8_t top = static_cast<uint8_t>(Decimal(rest.Left(colon)));
+        const uint32_t top = Decimal(rest.Left(colon));
         rest = rest.Mid(colon);
         const size_t quote = BissMasterClass::FindRequired(wxS("\""), rest);
-        const uint8_t bottom = static_cast<uint8_t>(Decimal(rest.Mid(1, quote - 1)));
-        bitPosition_ = idWidth_ - 1 - top;
-        rangeCount_ = static_cast<uint8_t>(idWidth_ - bottom - bitPosition_);
-        rangeTop_ = top;
+        const uint32_t bottom = Decimal(rest.Mid(1, quote - 1));
+        // A range outside the identifier, or upside down, names no bits of the slave.
+        if (top >= static_cast<uint32_t>(idWidth_) || top < bottom)
+            return false;
+        bitPosition_ = idWidth_ - 1 - static_cast<int>(top);
+        rangeCount_ = static_cast<uint8_t>(top - bottom + 1);
+        rangeTop_ = static_cast<int>(top);
     } else {
         bitPosition_ = 0;
         rangeCount_ = static_cast<uint8_t>(idWidth_);
@@ -146,6 +152,9 @@ bool IdFileWalk::MatchIdLine()
         if (hexadecimal) {
             // The first digit carries the bits of an incomplete nibble.
             int n = j == valueStart && rangeCount_ % 4 != 0 ? rangeCount_ % 4 : 4;
+            // Digits beyond the identification bytes compare against nothing the slave has.
+            if (!HasIdBit(bitPosition_) || !HasIdBit(bitPosition_ + n - 1))
+                matched = false;
             const uint8_t byte = IdByte(bitPosition_);
             const uint32_t taken = bitPosition_ >= 0 && bitPosition_ % 8 < 4 ? byte >> 4 : byte;
             while (n-- > 0) {
@@ -156,7 +165,7 @@ bool IdFileWalk::MatchIdLine()
         } else {
             ++bitPosition_;
             const int p = bitPosition_ - 1;
-            if (c != '-' && ((IdByte(p) >> (7 - p % 8)) & 1u) != (digit & 1u))
+            if (c != '-' && (!HasIdBit(p) || ((IdByte(p) >> (7 - p % 8)) & 1u) != (digit & 1u)))
                 matched = false;
         }
     }
@@ -244,8 +253,11 @@ void IdFileWalk::ReadContentItem(uint32_t list)
         const size_t close = BissMasterClass::FindRequired(wxS(")"), rest, colon);
         item_.topBit = static_cast<int32_t>(Decimal(rest.Mid(paren + 1, colon - paren - 1)));
         item_.bottomBit = static_cast<int32_t>(Decimal(rest.Mid(colon + 1, close - colon - 1)));
+        // An item whose top bit lies below its bottom bit describes no bits.
+        if (item_.topBit < item_.bottomBit)
+            throw ReadAbandoned{};
         // A profile's single-turn item scales by the resolution the slave reports.
-        if (kind_ == FileKind::kProfile && label.Matches(wxS("*ST*")))
+        if (kind_ == FileKind::kProfile && LineMatches(label, wxS("*ST*")))
             item_.scale = 1u << (id_[1] & 0x1F);
     } else {
         const std::string text = NarrowText(rest.Left(BissMasterClass::FindRequired(wxS("<"), rest)));

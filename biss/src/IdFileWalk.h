@@ -10,6 +10,7 @@
 
 #include "BissMaster.h"
 #include "ContentLineReading.h"
+#include "LinePattern.h"
 
 class wxTextFile;
 
@@ -31,7 +32,7 @@ protected:
     void StepBack();
     // Reads lines until one matches the pattern (true) or the last line was read (false).
     bool ReadUntil(const wxString &pattern);
-    bool Is(const wxString &pattern) const { return line_.Matches(pattern); }
+    bool Is(const wxString &pattern) const { return LineMatches(line_, pattern); }
     bool Has(const wxString &text) const { return line_.Contains(text); }
 
     // Value of name="value" in text, which is cut behind the closing quote;
@@ -80,6 +81,7 @@ protected:
 
 private:
     bool MatchIdLine();
+    bool HasIdBit(int position) const;
     uint8_t IdByte(int position) const;
 
     const int idWidth_;

@@ -1,6 +1,7 @@
 // Slave identifier files ("*idbiss*.xml"): manufacturers by their two-byte
 // identifier, devices by patterns over the six-byte device identifier, and
 // what the master needs to read a matching device.
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 
@@ -29,6 +30,9 @@ private:
     void ReadManufacturerLabel();
     void ReadDeviceContent();
     void ReadSection();
+    // A section above every earlier one takes the base channel: the channels
+    // read so far move up by the distance, so each position keeps its own.
+    void MakeRoomBelow(uint32_t distance);
     void ReadLength(uint32_t channel);
     void ReadRegisterSection();
     // What the end of the file leaves once the manufacturer matched.
@@ -165,13 +169,9 @@ void IdentifierFileWalk::ReadSection()
         // Every section's channel must lie within the master's eight.
         if (n >= BissMasterClass::kChannels || base_ + n >= BissMasterClass::kChannels)
             throw ReadAbandoned{};
-        if (n > highestPosition_) {
-            highestPosition_ = n;
-            for (uint32_t index : {0u, 1u, 2u, 4u, 6u}) {
-                SetDetectedFrame(base_ + 1u, index, DetectedFrame(base_, index));
-                SetDetectedFrame(base_, index, 0);
-            }
-        }
+        if (n > highestPosition_)
+            MakeRoomBelow(n - highestPosition_);
+        highestPosition_ = std::max(highestPosition_, n);
         currentPosition_ = n;
     } else {
         currentPosition_ = 0;
@@ -195,6 +195,17 @@ void IdentifierFileWalk::ReadSection()
             ReadContentItem(currentPosition_);
         }
     } while (!Is(wxS("*</Sens>*")) && !Is(wxS("*</SCDS>*")) && !AtEnd());
+}
+
+void IdentifierFileWalk::MakeRoomBelow(uint32_t distance)
+{
+    static constexpr uint32_t kMovedParams[] = {eBISS_FP_SCD_LENGTH, eBISS_FP_CRC_POLY, eBISS_FP_CRC_INVERT, 4, 6};
+    for (uint32_t channel = base_ + highestPosition_ + 1; channel-- > base_;)
+        for (uint32_t index : kMovedParams)
+            SetDetectedFrame(channel + distance, index, DetectedFrame(channel, index));
+    for (uint32_t channel = base_; channel < base_ + distance; ++channel)
+        for (uint32_t index : kMovedParams)
+            SetDetectedFrame(channel, index, 0);
 }
 
 void IdentifierFileWalk::ReadLength(uint32_t channel)

@@ -14,13 +14,14 @@ constexpr uint32_t kUnknownRegister = 0xFFFFFFFF;
 
 } // namespace
 
-void BissMasterClass::BuildRegisterImage()
+int BissMasterClass::BuildRegisterImage()
 {
-    BuildRegisterImage(GetMasterInfo(), interfaceType_);
+    return BuildRegisterImage(GetMasterInfo(), interfaceType_);
 }
 
-void BissMasterClass::BuildRegisterImage(const MasterChipInfo &chip, uint32_t interfaceType)
+int BissMasterClass::BuildRegisterImage(const MasterChipInfo &chip, uint32_t interfaceType)
 {
+    int result = eBISS_NO_ERROR;
     const bool legacy = chip.chipId == kLegacyChipId && chip.revision == 0;
     const uint32_t protocol = params_.Com(eBISS_CP_PROTOCOL);
 
@@ -44,28 +45,31 @@ void BissMasterClass::BuildRegisterImage(const MasterChipInfo &chip, uint32_t in
         const uint32_t start = params_.Frame(n, eBISS_FP_CRC_START);
         const uint32_t gray = params_.Frame(n, eBISS_FP_EN_GRAY);
 
-        uint32_t config;
+        uint32_t config = 0;
+        uint32_t masterCrc = 0;
         if (legacy) {
-            config = length == 0 ? 0 : length - CrcLength(poly) + 63;
+            masterCrc = CrcLength(poly);
+            if (length != 0)
+                config = length - masterCrc + 63;
             if (protocol == 2)
                 config += 0x80;
-        } else {
-            config = 0;
-            if (length != 0) {
-                uint32_t masterCrc = 0;
-                if (start == 0 && poly > 0 && poly < 256) {
-                    masterCrc = CrcLength(poly);  // the master checks the CRC itself
-                } else if (length > 64) {
-                    // The master reads the CRC bits into the next slot.
-                    masterCrc = CrcLength(poly);
-                    splitSlot_ = static_cast<int32_t>(n + 1);
-                    splitCrcLength_ = masterCrc;
-                }
-                config = length - masterCrc + 63;
-                if (IsUsbAdapter(interfaceType) && gray != 0)
-                    config += 0x80;
+        } else if (length != 0) {
+            if (start == 0 && poly > 0 && poly < 256) {
+                masterCrc = CrcLength(poly);  // the master checks the CRC itself
+            } else if (length > 64) {
+                // The master reads the CRC bits into the next slot.
+                masterCrc = CrcLength(poly);
+                splitSlot_ = static_cast<int32_t>(n + 1);
+                splitCrcLength_ = masterCrc;
             }
+            config = length - masterCrc + 63;
+            if (IsUsbAdapter(interfaceType) && gray != 0)
+                config += 0x80;
         }
+        // The register holds 1 to 64 data bits; any other count would spill
+        // into the in-use and conversion bits and configure another channel.
+        if (length != 0 && (length <= masterCrc || length - masterCrc > 64))
+            result = eBISS_VALUE_RANGE;
         target_[ChannelRegister(0xC0, n)] = config;
 
         uint32_t crc = 0;
@@ -94,13 +98,16 @@ void BissMasterClass::BuildRegisterImage(const MasterChipInfo &chip, uint32_t in
 
     if (splitSlot_ >= 0 && static_cast<uint32_t>(splitSlot_) < kChannels)
         target_[ChannelRegister(0xC0, static_cast<uint32_t>(splitSlot_))] = splitCrcLength_ + 63;
+    return result;
 }
 
 int BissMasterClass::GetMasterRegister(uint32_t address, uint32_t *value)
 {
-    BuildRegisterImage();
+    const int built = BuildRegisterImage();
     if (address >= kRegisters)
         return eBISS_ADDRESS_RANGE;
+    if (built != eBISS_NO_ERROR)
+        return built;
     *value = target_[address];
     return eBISS_NO_ERROR;
 }
@@ -126,7 +133,9 @@ int BissMasterClass::WriteImageRegister(uint32_t address, bool onlyChanged)
 
 int BissMasterClass::WriteMasterParams(bool onlyChanged)
 {
-    BuildRegisterImage();
+    // Parameters the master's registers cannot hold are refused before anything is written.
+    if (const int built = BuildRegisterImage(); built != eBISS_NO_ERROR)
+        return built;
     const MasterChipInfo chip = GetMasterInfo();
     if (configuredChannels_ > chip.channelLimit)
         return eBISS_CHANNEL_COUNT_EXCEEDED;

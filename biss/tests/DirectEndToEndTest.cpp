@@ -82,6 +82,24 @@ TEST_P(BackEndTest, ASlaveThatRefusesAWriteGivesARejection)
     EXPECT_EQ(0, ReadScd(scd)) << "the line is usable afterwards";
 }
 
+TEST_P(BackEndTest, AFrameTheMasterFlagsAsFailedReportsNoGoodChannel)
+{
+    Connect();
+    // The FTDI adapter runs its cycle through master registers when time-outs are off.
+    if (GetParam() == eBISS_IF_FTDI) {
+        ASSERT_EQ(0, BISS(BISS_SetComParam)(handle_, eBISS_CP_DISABLE_TIMEOUT, 1));
+    }
+    Scd scd;
+    ASSERT_EQ(0, ReadScd(scd));
+    ASSERT_EQ(1u, scd.mask);
+
+    // Error flag set, acceptance clear, every channel valid by itself.
+    rig_->master.SetFlagsFrameError(true);
+    EXPECT_EQ(eBISS_FRAME_FAILED, ReadScd(scd));
+    EXPECT_EQ(0u, scd.mask) << "the code says the frame failed: the mask must not call its channel good";
+    EXPECT_EQ(0u, scd.low[0]);
+}
+
 INSTANTIATE_TEST_SUITE_P(BackEnds, BackEndTest,
                          ::testing::Values(BISS_U32{eBISS_IF_FTDI}, BISS_U32{eBISS_IF_LPT_1},
                                            BISS_U32{eBISS_IF_LPT_2}, BISS_U32{eBISS_IF_LPT_3}),

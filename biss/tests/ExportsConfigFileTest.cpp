@@ -204,11 +204,88 @@ TEST_F(ConfigFileTest, GarbledDocumentsGiveFormatErrors)
         EXPECT_EQ(eBISS_FILE_FORMAT, Load(handle_, "bad.xml")) << c.what;
     }
 
-    // What was read before the failure stays.
-    WriteText("partial.xml", Replace(Replace(fresh, "<Value>0x7C</Value>", "<Value>0x33</Value>"),
-                                     "<SlaveLabel></SlaveLabel>", "<SlaveLabel>"));
+}
+
+TEST_F(ConfigFileTest, AFailedLoadLeavesTheMasterAsItWas)
+{
+    ASSERT_EQ(0, BISS(BISS_SetComParam)(handle_, eBISS_CP_FREQ_AGS, 0x55));
+    ASSERT_EQ(0, BISS(BISS_SetFrameParam)(handle_, 2, eBISS_FP_SCD_LENGTH, 30));
+    ASSERT_EQ(0, BISS(BISS_SetSlaveLabel)(handle_, 0, "Before", "Kept", ""));
+    ASSERT_EQ(0, BISS(BISS_SetScdContentLabels)(handle_, 0, 0, "Item", "mm"));
+
+    // A document that sets parameters, labels and content of channel 0 before it breaks in channel 1.
+    const std::string fresh = FreshDocument();
+    std::string broken = Replace(fresh, "<Value>0x7C</Value>", "<Value>0x33</Value>");
+    broken = Replace(broken, "  <SlaveLabel></SlaveLabel>\n  <ManufacturerLabel></ManufacturerLabel>",
+                     "  <SlaveLabel>Loaded</SlaveLabel>\n  <ManufacturerLabel>Half</ManufacturerLabel>");
+    broken = Replace(broken, "  </BISS_FrameParamEnum>\n",
+                     "  </BISS_FrameParamEnum>\n  <ContentLabel Len=\"9\">New</ContentLabel>\n");
+    const size_t second = broken.find("<SlaveLabel></SlaveLabel>");
+    ASSERT_NE(std::string::npos, second);
+    broken.replace(second, 25, "<SlaveLabel>");
+    WriteText("partial.xml", broken);
     EXPECT_EQ(eBISS_FILE_FORMAT, Load(handle_, "partial.xml"));
+
+    EXPECT_EQ(0x55u, Com(handle_, eBISS_CP_FREQ_AGS));
+    EXPECT_EQ(3u, Com(handle_, eBISS_CP_CHANNEL_COUNT));
+    EXPECT_EQ(30u, Frame(handle_, 2, eBISS_FP_SCD_LENGTH));
+    EXPECT_EQ(1u, Frame(handle_, 0, eBISS_FP_CONTENT_COUNT));
+    char manufacturer[64], slave[64], complete[64], label[64], unit[64];
+    ASSERT_EQ(0, BISS(BISS_GetSlaveLabel)(handle_, 0, manufacturer, slave, complete));
+    EXPECT_STREQ("Before", manufacturer);
+    EXPECT_STREQ("Kept", slave);
+    ASSERT_EQ(0, BISS(BISS_GetScdContentLabels)(handle_, 0, 0, label, unit));
+    EXPECT_STREQ("Item", label);
+    EXPECT_STREQ("mm", unit);
+
+    // The same document without the break loads whole.
+    WriteText("whole.xml", Replace(broken, "<SlaveLabel>\n", "<SlaveLabel></SlaveLabel>\n"));
+    ASSERT_EQ(0, Load(handle_, "whole.xml"));
     EXPECT_EQ(0x33u, Com(handle_, eBISS_CP_FREQ_AGS));
+    ASSERT_EQ(0, BISS(BISS_GetSlaveLabel)(handle_, 0, manufacturer, slave, complete));
+    EXPECT_STREQ("Loaded", slave);
+}
+
+TEST_F(ConfigFileTest, EveryLabelComesBackAsItWasSaved)
+{
+    // Texts the line reader would take for markup, comments or line ends.
+    const std::string hostile[] = {
+        "a<!--b",
+        "line\nfeed",
+        "carriage\rreturn",
+        "x</BiSS-Configuration>",
+        "p</ContentLabel>q",
+        "<Datachannel>",
+        "s</SlaveLabel>t</ManufacturerLabel>",
+        "&lt; stays &amp; as typed &#65;",
+        "tab\tand trailing blanks  ",
+        "\xC3\xA9 and \xE9 and \x7F\x01",
+    };
+    BISS_U32 other = 0;
+    ASSERT_EQ(0, BISS(BISS_Open)(&other));
+    for (const std::string &text : hostile) {
+        SCOPED_TRACE(text);
+        ASSERT_EQ(0, BISS(BISS_SetSlaveLabel)(handle_, 3, text.c_str(), text.c_str(), ""));
+        ASSERT_EQ(0, BISS(BISS_SetScdContentLabels)(handle_, 3, 1, text.c_str(), ""));
+        ASSERT_EQ(0, Save(handle_, "labels.xml"));
+        ASSERT_EQ(0, Load(other, "labels.xml"));
+        char manufacturer[128], slave[128], complete[128], label[128], unit[128];
+        ASSERT_EQ(0, BISS(BISS_GetSlaveLabel)(other, 3, manufacturer, slave, complete));
+        EXPECT_EQ(text, manufacturer);
+        EXPECT_EQ(text, slave);
+        ASSERT_EQ(0, BISS(BISS_GetScdContentLabels)(other, 3, 1, label, unit));
+        EXPECT_EQ(text, label);
+        EXPECT_EQ(2u, Frame(other, 3, eBISS_FP_CONTENT_COUNT));
+    }
+    BISS(BISS_Close)(other);
+
+    // Files with plain labels, as earlier versions wrote them, read the same as before.
+    WriteText("plain.xml",
+              Replace(FreshDocument(), "<SlaveLabel></SlaveLabel>", "<SlaveLabel>A & B > C</SlaveLabel>"));
+    ASSERT_EQ(0, Load(handle_, "plain.xml"));
+    char manufacturer[64], slave[64], complete[64];
+    ASSERT_EQ(0, BISS(BISS_GetSlaveLabel)(handle_, 0, manufacturer, slave, complete));
+    EXPECT_STREQ("A & B > C", slave);
 }
 
 TEST_F(ConfigFileTest, BadArgumentsAndMissingFilesGiveCodes)

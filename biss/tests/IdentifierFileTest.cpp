@@ -1,7 +1,9 @@
 // The identifier file reader and the line-reading helpers it shares.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
+#include <vector>
 
 #include "BissMaster.h"
 #include "TextFileFixture.h"
@@ -109,6 +111,13 @@ TEST(IdentifierFile, IdLinesCompareTheBitsOfTheirRange)
         {"<Id Range=\"47:40\">0x5A</Id>\n<Id Range=\"47:40\" type=\"exclude\">0x5A</Id>\n", 0x5A, false},
         {"<Id Range=\"47:40\" type=\"exclude\">0x5A</Id>\n<Id Range=\"47:40\">0x5A</Id>\n", 0x5A, false},
         {"<Id Range=\"47:40\">0x5A</Id>\n<Id Range=\"47:40\" type=\"exclude\">0x77</Id>\n", 0x5A, true},
+        // Bits outside the identification bytes, or a range upside down, match no slave.
+        {"<Id Range=\"63:56\">0x00</Id>\n", 0x5A, false},
+        {"<Id Range=\"300:296\">0x0</Id>\n", 0x5A, false},
+        {"<Id Range=\"40:47\">0x5A</Id>\n", 0x5A, false},
+        {"<Id>0x5A2C000000004B56</Id>\n", 0x5A, true},  // all eight bytes, the manufacturer's included
+        {"<Id>0x5A2C000000004B5600</Id>\n", 0x5A, false},
+        {"<Id>0b01011010001011000000000000000000000000000000000001001011010101100</Id>\n", 0x5A, false},
     };
     for (const auto &c : cases) {
         BissMasterClass master;
@@ -117,6 +126,40 @@ TEST(IdentifierFile, IdLinesCompareTheBitsOfTheirRange)
         EXPECT_EQ(c.matches, ReadText(master, DeviceWithIds(c.ids), id)) << c.ids << " on " << int(c.byte0);
         EXPECT_EQ(c.matches ? "Manufacturer: Vantrel / Device: Match!" : "Manufacturer: Vantrel / Device unknown!",
                   Label(master, 0, BissMasterClass::kCompleteLabel));
+    }
+}
+
+TEST(IdentifierFile, EverySectionOfADeviceKeepsItsOwnChannel)
+{
+    // Section position n lands on base + highest position - n, whatever order the file lists them in.
+    const struct {
+        const char *order;
+        std::vector<int> positions;
+    } orders[] = {{"rising", {0, 1, 2}}, {"falling", {2, 1, 0}}, {"mixed", {1, 0, 2}}, {"mixed", {0, 2, 1}}};
+    for (uint8_t base : {0, 3}) {
+        for (const auto &o : orders) {
+            std::string sections;
+            for (int position : o.positions) {
+                char section[160];
+                std::snprintf(section, sizeof section,
+                              "<SCDS Pos=\"%d\">\n<Length>%d</Length>\n<CrcPoly>%d</CrcPoly>\n"
+                              "<Label Pos=\"0\">S%d(7:0)</Label>\n</SCDS>\n",
+                              position, 10 + position, 0x13 + position, position);
+                sections += section;
+            }
+            BissMasterClass master;
+            ASSERT_TRUE(ReadText(master, DeviceWithIds("<Id>0</Id>\n" + sections), kKelto, base)) << o.order;
+            for (uint32_t position = 0; position < 3; ++position) {
+                const uint32_t channel = base + 2 - position;
+                EXPECT_EQ(10 + position, Detected(master, channel, eBISS_FP_SCD_LENGTH))
+                    << o.order << " from base " << int(base) << ", position " << position;
+                EXPECT_EQ(0x13 + position, Detected(master, channel, eBISS_FP_CRC_POLY)) << o.order;
+                ASSERT_EQ(1u, master.FileContents(position).size());
+                EXPECT_EQ("S" + std::to_string(position), master.FileContents(position)[0].label);
+            }
+            EXPECT_EQ(0u, Detected(master, base + 3u, eBISS_FP_SCD_LENGTH)) << o.order;
+            EXPECT_EQ("Manufacturer: Vantrel / Device: Match!", Label(master, base + 2u, BissMasterClass::kCompleteLabel));
+        }
     }
 }
 
@@ -186,6 +229,7 @@ TEST(IdentifierFile, GarbledLinesAbandonTheReadWithoutNaming)
         "<Sens Pos=\"8\">\n</Sens>\n",                            // a section beyond the channels
         "<Sens>\n<Label Pos=\"4000000000\">MT(1:0)</Label>\n</Sens>\n",  // an item position beyond any list
         "<Reg>\n<CrcPoly Adr=\"0x40>0x13</CrcPoly>\n</Reg>\n",
+        "<Sens>\n<Label Pos=\"0\">MT(0:15)</Label>\n</Sens>\n",     // top bit below the bottom bit
     };
     for (const char *device : devices) {
         BissMasterClass master;

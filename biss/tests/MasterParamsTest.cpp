@@ -125,4 +125,35 @@ INSTANTIATE_TEST_SUITE_P(
                  {20, 0, 0, 0, 0}, {{0xC0, 20 + 63}, {0xC4, 0}}, -1}),
     [](const auto &info) { return std::string(info.param.name); });
 
+TEST(Params, DataBitsTheMasterCannotHoldAreRefused)
+{
+    const struct {
+        const char *what;
+        MasterChipInfo chip;
+        ChannelSetup channel;
+        int result;
+    } cases[] = {
+        {"64 plain bits", kChip6, {64, 0, 0, 0, 0}, 0},
+        {"65 plain bits", kChip6, {65, 0, 0, 0, 0}, eBISS_VALUE_RANGE},
+        {"70 checked by the master", kChip6, {70, 0x43, 0, 0, 0}, 0},
+        {"80 checked by the master: 74 data bits", kChip6, {80, 0x43, 0, 0, 0}, eBISS_VALUE_RANGE},
+        {"70 split: 64 data bits", kChip6, {70, 0x43, 0, 1, 0}, 0},
+        {"80 split: 74 data bits", kChip6, {80, 0x43, 0, 1, 0}, eBISS_VALUE_RANGE},
+        {"a length no longer than its CRC", kChip6, {6, 0x43, 0, 0, 0}, eBISS_VALUE_RANGE},
+        {"legacy chip, 70 bits", kLegacy, {70, 0x43, 0, 0, 0}, 0},
+        {"legacy chip, 80 bits", kLegacy, {80, 0x43, 0, 0, 0}, eBISS_VALUE_RANGE},
+    };
+    for (const auto &c : cases) {
+        BissMasterClass master;
+        master.SetFrameParam(1, eBISS_FP_SCD_LENGTH, c.channel.length);
+        master.SetFrameParam(1, eBISS_FP_CRC_POLY, c.channel.poly);
+        master.SetFrameParam(1, eBISS_FP_CRC_START, c.channel.start);
+        EXPECT_EQ(c.result, master.BuildRegisterImage(c.chip, 0)) << c.what;
+        if (c.result == 0) {
+            const uint32_t config = master.TargetRegister(0xC4);
+            EXPECT_EQ(0x40u, config & 0xC0) << c.what << ": in use, no conversion bit";
+        }
+    }
+}
+
 } // namespace

@@ -80,6 +80,15 @@ TEST(ProfileFile, IdLinesCompareTheSixteenBitProfile)
     }
 }
 
+TEST(ProfileFile, ARangeBeyondTheSixteenBitsMatchesNoSlave)
+{
+    for (const char *id : {"<Id Range=\"23:16\">0x00</Id>\n", "<Id Range=\"0:15\">0x0123</Id>\n",
+                           "<Id>0x012300</Id>\n"}) {
+        BissMasterClass master;
+        EXPECT_FALSE(ReadText(master, OneDevice(std::string(id) + "<Label>P</Label>\n"), {0x01, 0x23})) << id;
+    }
+}
+
 TEST(ProfileFile, AnItemNamedAgainContinuesTheOneBefore)
 {
     BissMasterClass master;

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "SimulatedAdapter.h"
+#include "sim/dravio/DriverProtocol.h"
 
 namespace {
 
@@ -124,6 +125,72 @@ TEST_F(SimulatedAdapterTest, MasterParametersReachTheChipRegisterByRegister)
     ASSERT_EQ(0, BISS(BISS_SetComParam)(handle_, eBISS_CP_FREQ_SCD, 10));
     EXPECT_EQ(eBISS_MASTER_COMM_FAILED, BISS(BISS_WriteMasterParams)(handle_));
     EXPECT_EQ(12u, LastCode());
+}
+
+TEST_F(SimulatedAdapterTest, AChannelWhoseDataBitsTheMasterCannotHoldIsRefusedBeforeAnyWrite)
+{
+    Plug();
+    ASSERT_EQ(0, BISS(BISS_SetInterface)(handle_, eBISS_IF_DRAVIO_A, ""));
+    // 80 bits with a 6-bit CRC the master checks: 74 data bits, more than its 64.
+    ConfigureChannel(0, 80, 0x43, 0, 0);
+    ASSERT_EQ(0, BISS(BISS_SetComParam)(handle_, eBISS_CP_FREQ_SCD, 9));
+    rig_->master.Trace().Clear();
+    EXPECT_EQ(eBISS_VALUE_RANGE, BISS(BISS_WriteMasterParams)(handle_));
+    EXPECT_EQ(7u, LastCode());
+    EXPECT_EQ(0u, rig_->master.Peek(0xE6)) << "nothing was written";
+    EXPECT_EQ(0u, rig_->master.Peek(0xC0));
+    BISS_U32 value = 99;
+    EXPECT_EQ(eBISS_VALUE_RANGE, BISS(BISS_GetMasterRegister)(handle_, 0xC0, &value));
+
+    // Within the split rule the same length is written.
+    ConfigureChannel(0, 70, 0x43, 0, 1);
+    EXPECT_EQ(0, BISS(BISS_WriteMasterParams)(handle_));
+    EXPECT_EQ(127u, rig_->master.Peek(0xC0));
+    EXPECT_EQ(69u, rig_->master.Peek(0xC4));
+    EXPECT_EQ(0, BISS(BISS_GetMasterRegister)(handle_, 0xC0, &value));
+    EXPECT_EQ(127u, value);
+}
+
+// An adapter that answers every read with a response to some other request.
+struct StrayAnswers {
+    static uint32_t OnRequest(void *, dravio::sim::ISimController &, uint32_t, uint8_t, const uint8_t *, uint32_t)
+    {
+        return 0;  // taken, never answered
+    }
+    static uint32_t OnRead(void *context, dravio::sim::ISimController &sim, uint32_t device, uint8_t endpoint)
+    {
+        auto &self = *static_cast<StrayAnswers *>(context);
+        // Each stray costs a millisecond of virtual time; past a bound the adapter goes quiet.
+        if (++self.sent > 5000)
+            return dravio::sim::wire::status::kTimeout;
+        self.rig->clock.Advance(1000);
+        const uint8_t stray[] = {0, 0, 0, 0, 0, 0x78, 0x00, 0x00};
+        sim.Deliver(device, endpoint, stray, sizeof stray);
+        return 0;
+    }
+    sim::biss::UsbAdapterRig *rig;
+    uint32_t sent = 0;
+};
+
+TEST_F(SimulatedAdapterTest, AnAdapterThatOnlySendsStrayAnswersEndsTheAccessAtItsTimeOut)
+{
+    Plug();
+    ASSERT_EQ(0, BISS(BISS_SetInterface)(handle_, eBISS_IF_DRAVIO_A, ""));
+    StrayAnswers strays{rig_.get()};
+    dravio::sim::ISimController &driver = ferrolink_test::SimulatedDriver();
+    const uint32_t device = rig_->link.DeviceNumber();
+    ASSERT_EQ(0u, driver.SetWriteHandler(device, 0x02, &StrayAnswers::OnRequest, &strays));
+    ASSERT_EQ(0u, driver.SetReadHandler(device, 0x81, &StrayAnswers::OnRead, &strays));
+
+    BISS_U32 value = 0;
+    EXPECT_EQ(eBISS_MASTER_COMM_FAILED, BISS(BISS_ReadMasterRegister)(handle_, 0xE2, &value));
+    EXPECT_LE(strays.sent, 110u) << "the strays were read for the request's 100 ms, not until they stopped";
+    EXPECT_GE(strays.sent, 100u);
+    strays.sent = 0;
+    EXPECT_EQ(eBISS_MASTER_COMM_FAILED, BISS(BISS_WriteMasterRegister)(handle_, 0xE2, 1));
+    EXPECT_LE(strays.sent, 110u);
+    driver.SetWriteHandler(device, 0x02, nullptr, nullptr);
+    driver.SetReadHandler(device, 0x81, nullptr, nullptr);
 }
 
 TEST_F(SimulatedAdapterTest, StartUpRunsFifteenStepsAndNeedsAnsweringSlaves)

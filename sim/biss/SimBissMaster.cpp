@@ -242,6 +242,10 @@ bool SimBissMaster::RunFrame(FrameKind kind, bool cdm)
         st &= static_cast<uint8_t>(~(status::kAnswered | status::kDataValid));
         st |= status::kError;
     }
+    if (flagsFrameError_) {
+        st |= status::kError;
+        st &= static_cast<uint8_t>(~status::kAccepted);
+    }
     regs_[reg::kChannelStatusLow] = channelStatus[0];
     regs_[reg::kChannelStatusHigh] = channelStatus[1];
     regs_[reg::kControlStatus] = static_cast<uint8_t>((regs_[reg::kControlStatus] & ~0x40) | (cds ? 0x40 : 0));

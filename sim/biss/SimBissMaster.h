@@ -50,6 +50,9 @@ public:
     void SetRegisterHolds(uint8_t address, bool holds) { lost_[address] = !holds; }
     // Automatic frames cannot keep up with the divider in 0xE8: they do not start.
     void SetFrameRateTooHigh(bool tooHigh) { frameRateTooHigh_ = tooHigh; }
+    // Every frame ends with the error flag (0xF0 bit 1) and without the
+    // acceptance bit (bit 5), whatever the channels' data say.
+    void SetFlagsFrameError(bool flags) { flagsFrameError_ = flags; }
 
     const MasterChipProfile &Profile() const { return profile_; }
     SimBissLine &Line() { return line_; }
@@ -81,6 +84,7 @@ private:
     bool neverEndsCycle_ = false;
     bool startUpWaiting_ = false;  // the start-up step has not been answered yet
     bool frameRateTooHigh_ = false;
+    bool flagsFrameError_ = false;
     bool lastCds_ = false;
     uint32_t frameNumber_ = 0;
 };

@@ -49,16 +49,14 @@ uint32_t CompletionStatusFor(uint32_t error)
     return error;
 }
 
-void SignalCompletion(OVERLAPPED *overlapped, const SimHandle &handle, uint32_t status, uint32_t bytes)
+// What the caller of a request waits on: its OVERLAPPED's event (the low bit
+// only keeps the completion off a port) or, when it names none, the handle.
+HANDLE WaitableOf(const Request &request)
 {
-    overlapped->InternalHigh = bytes;
-    MemoryBarrier();
-    overlapped->Internal = CompletionStatusFor(status);
-    if (!handle.closed)
-        SetEvent(handle.value);
-    // The low bit of the event only keeps the completion off a port.
-    if (HANDLE event = reinterpret_cast<HANDLE>(reinterpret_cast<ULONG_PTR>(overlapped->hEvent) & ~ULONG_PTR(1)))
-        SetEvent(event);
+    if (HANDLE event =
+            reinterpret_cast<HANDLE>(reinterpret_cast<ULONG_PTR>(request.overlapped->hEvent) & ~ULONG_PTR(1)))
+        return event;
+    return request.handle->closed ? nullptr : request.handle->value;
 }
 
 std::shared_ptr<SimDevice> DriverState::Device(uint32_t number) const
@@ -118,7 +116,24 @@ void DriverState::Complete(Request &request, uint32_t status, uint32_t bytes)
     entry.endpoint = request.endpoint;
     entry.status = status;
     entry.length = bytes;
-    SignalCompletion(request.overlapped, *request.handle, status, bytes);
+
+    OVERLAPPED *overlapped = request.overlapped;
+    overlapped->InternalHigh = bytes;
+    MemoryBarrier();
+    overlapped->Internal = CompletionStatusFor(status);
+    // One signal, on the one object the caller waits on.
+    if (HANDLE waitable = WaitableOf(request)) {
+        SetEvent(waitable);
+        ++eventOperations;
+    }
+}
+
+void DriverState::ArmCompletion(const Request &request)
+{
+    if (HANDLE waitable = WaitableOf(request)) {
+        ResetEvent(waitable);
+        ++eventOperations;
+    }
 }
 
 void DriverState::CompleteLater(std::shared_ptr<Request> request, uint32_t status, uint32_t delay)

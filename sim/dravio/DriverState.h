@@ -5,6 +5,7 @@
 #include <cfgmgr32.h>
 #include <setupapi.h>
 
+#include <atomic>
 #include <deque>
 #include <map>
 #include <memory>
@@ -79,6 +80,12 @@ struct DriverState {
     LogEntry &Log(LogEvent event, const SimDevice *device = nullptr, const SimHandle *handle = nullptr);
     static void SetLogText(LogEntry &entry, std::wstring_view text);
 
+    // Event operations (set and reset) the driver performed, for benchmarks.
+    std::atomic<uint64_t> eventOperations{0};
+
+    // A request that pends: the object its caller waits on (the OVERLAPPED's
+    // event, or the handle when it names none) is reset until it completes.
+    void ArmCompletion(const Request &request);
     // Completes a request through its caller's OVERLAPPED: now, or on the
     // worker thread after a delay.
     void Complete(Request &request, uint32_t status, uint32_t bytes);
@@ -118,10 +125,6 @@ struct DriverState {
 };
 
 std::wstring LowerCase(std::wstring_view text);
-
-// Signals a request's completion through the caller's OVERLAPPED and event
-// (and the handle, which a real file object also signals).
-void SignalCompletion(OVERLAPPED *overlapped, const SimHandle &handle, uint32_t status, uint32_t bytes);
 
 // The NTSTATUS that makes GetOverlappedResult report the given error.
 uint32_t CompletionStatusFor(uint32_t error);

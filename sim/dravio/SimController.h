@@ -69,7 +69,7 @@ using ControlHandler = uint32_t (*)(void *context, const ControlRequest &request
 enum class LogEvent : uint32_t {
     Open,        // text: the path opened
     Close,
-    Control,     // code, status, length = bytes returned
+    Control,     // code, length = input bytes, input = their first bytes (the Complete entry has the status)
     Read,        // submission: endpoint, length asked
     Write,
     Complete,    // request, status, length = bytes transferred
@@ -92,6 +92,7 @@ struct LogEntry {
     uint32_t length;
     uint32_t thread;
     char text[96];
+    uint8_t input[24];     // Control: the first bytes of the request's input record, in order
 };
 
 struct DeviceState {
@@ -165,6 +166,10 @@ public:
     virtual uint32_t CopyLog(LogEntry *entries, uint32_t capacity) = 0;
     virtual void ClearLog() = 0;
     virtual void LogMarker(const char *text) = 0;
+
+    // Event operations (each set or reset of an event) the driver has performed
+    // to complete requests, since it was created.
+    virtual uint64_t EventOperations() = 0;
 
 protected:
     ~ISimController() = default;

@@ -437,4 +437,9 @@ void SimDriver::LogMarker(const char *text)
         strncpy(entry.text, text, sizeof entry.text - 1);
 }
 
+uint64_t SimDriver::EventOperations()
+{
+    return state_->eventOperations.load();
+}
+
 } // namespace dravio::sim

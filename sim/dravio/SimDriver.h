@@ -68,6 +68,7 @@ public:
     uint32_t CopyLog(LogEntry *entries, uint32_t capacity) override;
     void ClearLog() override;
     void LogMarker(const char *text) override;
+    uint64_t EventOperations() override;
 
 private:
     friend struct SeamEntries;

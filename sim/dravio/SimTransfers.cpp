@@ -1,6 +1,7 @@
 // Opening and closing device handles, control requests, pipe transfers and
 // their cancellation: the driver's side of the I/O the caller submits.
 #include <algorithm>
+#include <cstring>
 #include <cwctype>
 
 #include "ControlDispatch.h"
@@ -36,15 +37,12 @@ bool ParseDeviceName(std::wstring_view path, uint32_t *number)
     return true;
 }
 
-// What the system does for every submission on a real file: the request
-// is pending and the events are reset until it completes.
-void BeginSubmission(OVERLAPPED *overlapped, const SimHandle &handle)
+// Every submission starts pending. Events are left alone here: a request that
+// completes at once signals its caller's, and one that pends resets it first.
+void BeginSubmission(OVERLAPPED *overlapped)
 {
     overlapped->Internal = kStatusPending;
     overlapped->InternalHigh = 0;
-    ResetEvent(handle.value);
-    if (HANDLE event = EventOf(overlapped))
-        ResetEvent(event);
 }
 
 // A request refused when submitted: the call fails, nothing is signalled.
@@ -60,8 +58,10 @@ BOOL FailAtSubmission(DriverState &s, Request &request, uint32_t status)
     return FALSE;
 }
 
-BOOL Pend(DriverState &s, const std::shared_ptr<Request> &request, bool serve)
+BOOL Pend(DriverState &s, const std::shared_ptr<Request> &request, bool serve, bool arm = true)
 {
+    if (arm)
+        s.ArmCompletion(*request);
     request->handle->device->pending.push_back(request);
     if (serve)
         s.ServeLater(request);
@@ -130,7 +130,7 @@ BOOL SubmitControl(DriverState &s, const std::shared_ptr<SimHandle> &handle, DWO
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    BeginSubmission(overlapped, *handle);
+    BeginSubmission(overlapped);
     if (returned)
         *returned = 0;
     SimDevice &device = *handle->device;
@@ -140,6 +140,8 @@ BOOL SubmitControl(DriverState &s, const std::shared_ptr<SimHandle> &handle, DWO
     entry.request = request->id;
     entry.code = code;
     entry.length = inputLength;
+    if (input)
+        std::memcpy(entry.input, input, std::min<size_t>(inputLength, sizeof entry.input));
 
     if (!device.present)
         return FailAtSubmission(s, *request, wire::status::kDeviceRemoved);
@@ -189,7 +191,7 @@ BOOL SubmitTransfer(DriverState &s, const std::shared_ptr<SimHandle> &handle, bo
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    BeginSubmission(overlapped, *handle);
+    BeginSubmission(overlapped);
     if (transferred)
         *transferred = 0;
     SimDevice &device = *handle->device;
@@ -247,7 +249,8 @@ BOOL SubmitTransfer(DriverState &s, const std::shared_ptr<SimHandle> &handle, bo
     if (!write) {
         const bool ready = !behaviour.silent && !device.HasPending(endpoint) &&
                            (request->isochronous || !behaviour.queue.empty());
-        Pend(s, request, false);
+        // A read the waiting data completes at once needs no reset of its event.
+        Pend(s, request, false, !ready);
         if (!ready)
             return FALSE;
         s.Pump(device, endpoint);

@@ -3,6 +3,7 @@
 // spends per call (library, class library and in-process simulator together).
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <vector>
 
@@ -20,14 +21,17 @@ void Measure(const char *what, int count, double unitsPerCall, const char *unit,
     LARGE_INTEGER frequency, start, end;
     QueryPerformanceFrequency(&frequency);
     const double cpuStart = ProcessCpuSeconds();
+    const uint64_t eventsStart = ferrolink_test::SimulatedDriver().EventOperations();
     QueryPerformanceCounter(&start);
     for (int i = 0; i < count; ++i)
         call();
     QueryPerformanceCounter(&end);
     const double wall = double(end.QuadPart - start.QuadPart) / frequency.QuadPart;
     const double cpu = ProcessCpuSeconds() - cpuStart;
-    std::printf("%s: %.0f %s per second; %.1f us CPU per call\n", what, count * unitsPerCall / wall, unit,
-                cpu * 1e6 / count);
+    const uint64_t events = ferrolink_test::SimulatedDriver().EventOperations() - eventsStart;
+    std::printf("%s: %.0f %s per second; %.1f us CPU per call; %.2f event operations of the simulated driver "
+                "per call\n",
+                what, count * unitsPerCall / wall, unit, cpu * 1e6 / count, double(events) / count);
 }
 
 class UsbScdBench : public ferrolink_test::SimulatedAdapterTest {

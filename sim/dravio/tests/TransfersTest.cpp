@@ -164,6 +164,49 @@ TEST_F(TransfersTest, PendingReadFollowsTheOverlappedContract)
     EXPECT_TRUE(read.Signalled());
 }
 
+TEST_F(TransfersTest, ACompletionSignalsTheCallersEventOnceAndNothingElse)
+{
+    const auto handleSignalled = [](HANDLE h) { return WaitForSingleObject(h, 0) == WAIT_OBJECT_0; };
+    uint8_t buffer[16];
+    DWORD bytes = 0;
+    const uint8_t data[3] = {1, 2, 3};
+
+    // At once: one signal of the caller's event; the handle is not the caller's to wait on.
+    Overlapped read;
+    sim.Deliver(device, 0x81, data, 3);
+    uint64_t before = sim.EventOperations();
+    EXPECT_TRUE(seam.ReadFile(in, buffer, sizeof buffer, &bytes, &read.ov));
+    EXPECT_EQ(1u, sim.EventOperations() - before);
+    EXPECT_TRUE(read.Signalled());
+    EXPECT_FALSE(handleSignalled(in));
+
+    // Pending: the event is reset when the request pends and signalled once when it ends.
+    before = sim.EventOperations();
+    EXPECT_FALSE(seam.ReadFile(in, buffer, sizeof buffer, &bytes, &read.ov));
+    EXPECT_FALSE(read.Signalled());
+    sim.Deliver(device, 0x81, data, 3);
+    EXPECT_TRUE(read.Signalled());
+    EXPECT_EQ(2u, sim.EventOperations() - before);
+    EXPECT_FALSE(handleSignalled(in));
+
+    // A control request completes the same way.
+    Overlapped request;
+    before = sim.EventOperations();
+    uint8_t info[12];
+    EXPECT_TRUE(seam.DeviceIoControl(control, 0x8094206C, nullptr, 0, info, sizeof info, &bytes, &request.ov));
+    EXPECT_EQ(1u, sim.EventOperations() - before);
+    EXPECT_TRUE(request.Signalled());
+    EXPECT_FALSE(handleSignalled(control));
+
+    // Without an event of its own the caller waits on the handle, which is then signalled.
+    OVERLAPPED bare{};
+    sim.Deliver(device, 0x81, data, 3);
+    EXPECT_TRUE(seam.ReadFile(in, buffer, sizeof buffer, &bytes, &bare));
+    EXPECT_TRUE(handleSignalled(in));
+    EXPECT_TRUE(GetOverlappedResult(in, &bare, &bytes, TRUE));
+    EXPECT_EQ(3u, bytes);
+}
+
 TEST_F(TransfersTest, DriverStatusesPassThroughGetOverlappedResult)
 {
     const uint8_t data[4] = {1, 2, 3, 4};

@@ -291,6 +291,11 @@ TEST_F(WorkerTest, IsochronousBuffersCarryTheirPacketTables)
     com::ComPtr<IDravioInterface> writer = open(0x04, false);
     Sim().ClearLog();
 
+    // Packets waiting on the device: 5 bytes, one too long for its packet, 7 bytes.
+    const std::vector<uint8_t> first(5, 0x11), tooLong(200, 0x22), last(7, 0x33);
+    for (const std::vector<uint8_t> *packet : {&first, &tooLong, &last})
+        ASSERT_EQ(Sim().Deliver(number, 0x83, packet->data(), static_cast<uint32_t>(packet->size())), 0u);
+
     // 8 packets of 192 bytes: a 112-byte header and 1536 bytes of data per buffer.
     EventSink readerEvents;
     Connection readerConnection(reader.Get(), &readerEvents);
@@ -305,6 +310,19 @@ TEST_F(WorkerTest, IsochronousBuffersCarryTheirPacketTables)
     LONG length = -1;
     reader->ReadIsoData(&dataArray, &length, &statusArray, &status);
     EXPECT_EQ(status, 0);
+    // A failed packet (status bit 31) gives no data; the others are packed one after the other.
+    EXPECT_EQ(length, 12);
+    {
+        com::SafeArrayAccess<LONG> statuses(statusArray);
+        ASSERT_NE(statuses.Data(), nullptr);
+        const LONG expected[8] = {5, static_cast<LONG>(0xC000000C), 7, 0, 0, 0, 0, 0};
+        for (int i = 0; i < 8; ++i)
+            EXPECT_EQ(statuses.Data()[i], expected[i]) << "packet " << i;
+        com::SafeArrayAccess<BYTE> bytes(dataArray);
+        ASSERT_NE(bytes.Data(), nullptr);
+        EXPECT_EQ(std::vector<uint8_t>(bytes.Data(), bytes.Data() + 5), first);
+        EXPECT_EQ(std::vector<uint8_t>(bytes.Data() + 5, bytes.Data() + 12), last);
+    }
     reader->StopReading();
 
     // Packets of 10, 0 and 20 bytes from 30: a 52-byte header, 82 bytes in all.
