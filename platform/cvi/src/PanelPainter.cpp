@@ -170,6 +170,18 @@ void PaintPanelControls(HDC dc, const Runtime &runtime, const Panel &panel, int 
 
 } // namespace
 
+BITMAPINFO TopDownBitmapInfo(int width, int height)
+{
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
 COLORREF ToColorRef(int rgb)
 {
     return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
@@ -241,13 +253,7 @@ void PaintGraph(HDC dc, const RECT &area, const Control &graph)
 
     // The plot area, its frame included, goes to the device as one picture, whatever the number of points.
     const std::vector<std::uint32_t> pixels = RenderPlots(graph.graph.plots, mapping, 0x404040);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = TopDownBitmapInfo(width, height);
     SetDIBitsToDevice(dc, plotArea.left, plotArea.top, static_cast<DWORD>(width), static_cast<DWORD>(height), 0, 0, 0,
                       static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
 }
@@ -279,13 +285,7 @@ Bitmap PaintPanelBitmap(const Runtime &runtime, int panel)
     const Panel *target = runtime.FindPanel(panel);
     if (!target || target->width <= 0 || target->height <= 0)
         return picture;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = target->width;
-    info.bmiHeader.biHeight = -target->height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = TopDownBitmapInfo(target->width, target->height);
     void *bits = nullptr;
     HBITMAP dib = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HDC dc = CreateCompatibleDC(nullptr);

@@ -14,6 +14,8 @@ namespace cvi {
 class Runtime;
 
 COLORREF ToColorRef(int rgb);
+// A 32-bit picture of width x height stored top row first.
+BITMAPINFO TopDownBitmapInfo(int width, int height);
 // What a control shows as its value: the formatted number, the text or the chosen item.
 std::string DisplayText(const Control &control);
 

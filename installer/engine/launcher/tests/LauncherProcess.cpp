@@ -2,14 +2,6 @@
 
 #include <vector>
 
-std::wstring ProgramFolder()
-{
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path);
-    return folder.substr(0, folder.rfind(L'\\') + 1);
-}
-
 std::wstring TempFolder()
 {
     wchar_t path[MAX_PATH] = {};
@@ -17,29 +9,9 @@ std::wstring TempFolder()
     return path;
 }
 
-bool Exists(const std::wstring& path)
-{
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 std::wstring Folder(const std::wstring& path)
 {
     return path.substr(0, path.rfind(L'\\'));
-}
-
-std::string ReadBytes(const std::wstring& path)
-{
-    std::string bytes;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return bytes;
-    char chunk[4096];
-    DWORD read = 0;
-    while (ReadFile(file, chunk, sizeof(chunk), &read, nullptr) && read)
-        bytes.append(chunk, read);
-    CloseHandle(file);
-    return bytes;
 }
 
 std::wstring ReadUtf16(const std::wstring& path)

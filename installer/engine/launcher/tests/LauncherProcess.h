@@ -6,17 +6,15 @@
 
 #include <windows.h>
 
+#include "TestFolder.h"
+
 #include <string>
 #include <utility>
 
-// The folder of the test program, with a trailing backslash.
-std::wstring ProgramFolder();
 // The user's temporary folder, with a trailing backslash.
 std::wstring TempFolder();
-bool Exists(const std::wstring& path);
 // The folder part of a path, without a trailing backslash.
 std::wstring Folder(const std::wstring& path);
-std::string ReadBytes(const std::wstring& path);
 // A UTF-16 file with its mark, without the mark.
 std::wstring ReadUtf16(const std::wstring& path);
 // The values under HKLM that Windows works through at the next restart, joined by "|".
