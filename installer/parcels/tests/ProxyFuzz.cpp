@@ -10,6 +10,7 @@
 #include <random>
 
 #include "ProxyServerHarness.h"
+#include "seh/SehGuard.h"
 
 namespace {
 
@@ -106,6 +107,10 @@ TEST(ProxyFuzz, MutatedMessagesNeitherFaultNorHang)
 {
     ServerOnPipe harness;
     FlushBuffer buffer;
+    // The page after a placed message does fault.
+    const PipeBytes placed = buffer.Place({1, 2, 3});
+    EXPECT_EQ(RunSehGuarded([&] { return *(static_cast<volatile const BYTE*>(placed.data()) + placed.size()); }).result,
+              static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION));
     std::mt19937 random(20261211);
     const std::vector<std::vector<BYTE>> seeds = Seeds();
     const DWORD types[] = {1, 1, 1, 1, 1, 2, 3, 4, 0x80000001};
