@@ -77,14 +77,14 @@ HMODULE RecordingSystem::LoadModule(const _stringx& path)
 {
     calls.push_back(L"load " + Wide(path));
     SetLastError(ERROR_MOD_NOT_FOUND);
-    return nullptr;
+    return module;
 }
 
-FARPROC RecordingSystem::FindEntry(HMODULE, const char*)
+FARPROC RecordingSystem::FindEntry(HMODULE, const char* name)
 {
-    calls.push_back(L"entry");
+    calls.push_back(L"entry " + std::wstring(name, name + strlen(name)));
     SetLastError(ERROR_PROC_NOT_FOUND);
-    return nullptr;
+    return entry;
 }
 
 void RecordingSystem::ReleaseModule(HMODULE)
@@ -103,6 +103,49 @@ const MsiFunctions& RecordingSystem::Msi()
         return functions;
     }();
     return table;
+}
+
+namespace {
+
+// An object with no members beyond IDispatch's, which answer nothing.
+class BareDispatch : public IDispatch {
+public:
+    STDMETHODIMP QueryInterface(REFIID, void** object) override
+    {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
+    STDMETHODIMP_(ULONG) Release() override
+    {
+        const ULONG left = --references_;
+        if (left == 0)
+            delete this;
+        return left;
+    }
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override
+    {
+        *count = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override
+    {
+        return E_NOTIMPL;
+    }
+
+private:
+    ULONG references_ = 1;
+};
+
+} // namespace
+
+HRESULT RecordingWorkers::CreateExtension(CProxyHandler&, bool parcel, IDispatch** extension)
+{
+    parcel_flags.push_back(parcel);
+    *extension = offer_extension ? new BareDispatch : nullptr;
+    return offer_extension ? S_OK : E_NOTIMPL;
 }
 
 DWORD Message::Word(size_t index) const

@@ -28,6 +28,17 @@ public:
     const MsiFunctions& Msi() override;
 
     std::vector<std::wstring> calls;
+    // When set, every DLL loads as this module and every entry is this one.
+    HMODULE module = nullptr;
+    FARPROC entry = nullptr;
+};
+
+// Work objects of which only the extension object exists: a bare IDispatch.
+class RecordingWorkers : public CProxyWorkers {
+public:
+    HRESULT CreateExtension(CProxyHandler& pipe, bool parcel, IDispatch** extension) override;
+    bool offer_extension = false;
+    std::vector<bool> parcel_flags;
 };
 
 // The msi.dll table of RecordingSystem: version 5.0, begin hands out 0x1234.
@@ -55,10 +66,11 @@ public:
 
     CProxyServer& server() { return server_; }
     RecordingSystem& system() { return system_; }
+    RecordingWorkers& workers() { return workers_; }
 
 private:
     RecordingSystem system_;
-    CProxyWorkers workers_;
+    RecordingWorkers workers_;
     CProxyServer server_{system_, workers_};
     HANDLE engine_ = INVALID_HANDLE_VALUE;
 };

@@ -221,6 +221,61 @@ TEST_F(ProxyServer, LongRequestsAcceptBeforeTheWorkAndCloseWithTheirCallBack)
     EXPECT_EQ(harness_.system().calls.back(), L"load C:\\stage\\REViziz.dll");
 }
 
+HRESULT WINAPI ReturningEntry(IDispatch*)
+{
+    return 0x00001234;
+}
+
+HRESULT WINAPI FaultingEntry(IDispatch*)
+{
+    *static_cast<volatile int*>(nullptr) = 1;
+    return S_OK;
+}
+
+HRESULT WINAPI RaisingEntry(IDispatch*, BSTR, BSTR)
+{
+    RaiseException(0xE0001234, 0, 0, nullptr);
+    return S_OK;
+}
+
+// Extension entries run after the acceptance reply, under the guard: an
+// exception inside one becomes the request's result and the proxy goes on.
+TEST_F(ProxyServer, ExtensionEntriesRunUnderTheGuard)
+{
+    harness_.system().module = GetModuleHandleW(nullptr);
+    harness_.workers().offer_extension = true;
+    const struct {
+        DWORD code;
+        DWORD value;
+        FARPROC entry;
+        std::vector<BYTE> data2;
+        DWORD result;
+        size_t messages;
+        const wchar_t* entry_name;
+    } cases[] = {
+        {12, 1, reinterpret_cast<FARPROC>(&ReturningEntry), TextBytes(L"Entry"), 0x1234, 2, L"entry Entry"},
+        {12, 0, reinterpret_cast<FARPROC>(&FaultingEntry), TextBytes(L"Entry"), EXCEPTION_ACCESS_VIOLATION, 2,
+         L"entry Entry"},
+        {16, 0, reinterpret_cast<FARPROC>(&RaisingEntry), WriteWebDeployCallData({L"a", L"b"}), 0xE0001234, 3,
+         L"entry _SuiteWebDeployEntry@12"},
+    };
+    for (const auto& c : cases) {
+        harness_.system().calls.clear();
+        harness_.system().entry = c.entry;
+        const std::vector<Message> replies = harness_.Request(c.code, c.value, TextBytes(L"ext.dll"), c.data2);
+        ASSERT_EQ(replies.size(), c.messages);
+        EXPECT_EQ(replies[0].payload, WordBytes({0})) << "acceptance first";
+        if (c.code == 16) {
+            EXPECT_EQ(replies[1].type, kPipeCallback);
+            EXPECT_EQ(replies[1].payload, WordBytes({1, 0, 0, 0, 0}));
+        }
+        EXPECT_EQ(replies.back().Word(), c.result);
+        EXPECT_EQ(harness_.system().calls, (std::vector<std::wstring>{L"load ext.dll", c.entry_name, L"free"}));
+        ExpectStillServing();
+    }
+    EXPECT_EQ(harness_.workers().parcel_flags, (std::vector<bool>{true, false, false}));
+}
+
 TEST_F(ProxyServer, OtherMessagesGetTheirReplyTypeAndQuitEndsTheLoop)
 {
     const std::vector<Message> hello = harness_.Exchange(kPipeHello, WordBytes({42}));
