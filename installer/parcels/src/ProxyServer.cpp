@@ -2,6 +2,9 @@
 
 #include <shlobj.h>
 
+#include <cstring>
+#include <string>
+
 #include "seh/SehGuard.h"
 
 namespace {

@@ -213,6 +213,18 @@ TEST_F(ProxyProcess, WaitedProgramGivesAcceptanceCallbackAndItsExitCode)
     }
 }
 
+// Through the system's msi.dll, whose transaction calls succeed under Wine.
+TEST_F(ProxyProcess, ATransactionIsHeldFromBeginToEnd)
+{
+    EXPECT_EQ(Send(3, 1), 0u);
+    // msi.dll handed out a handle: its version passed the check and the begin went through.
+    const DWORD handle = Send(6, 0);
+    EXPECT_NE(handle, 0u);
+    EXPECT_NE(handle, 0xFFFFFFFFu);
+    EXPECT_EQ(Send(4, 1), 0u);
+    EXPECT_EQ(Send(6, 0), 0xFFFFFFFFu);
+}
+
 TEST_F(ProxyProcess, FolderRepliesEndInABackslash)
 {
     for (DWORD selector : {0u, 1u, 2u}) {
