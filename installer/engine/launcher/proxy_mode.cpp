@@ -2,7 +2,7 @@
 
 #include "command_line.h"
 #include "kr/holders.h"
-#include "proxy_server.h"
+#include "parcels/ProxyServer.h"
 
 namespace {
 

@@ -399,15 +399,16 @@ TEST_F(Launcher, ProxyStartedWithoutMarkerRunsFromACopyAndTheFirstProcessWaits)
     EXPECT_EQ(engine.ExitCode(), 0u);
 }
 
-TEST_F(Launcher, ProxyRefusesAHeaderThatIsNotWholeOrAnnouncesTooMuch)
+TEST_F(Launcher, ProxyEndsWith233WhenAHeaderIsCutOrAnnouncesTooMuch)
 {
-    // Half a header, and the pipe stays open: the proxy ends without answering.
+    // Half a header, and the pipe closes: the proxy ends without answering.
     const std::wstring cut_id = L"{KR-TEST-HALF-" + std::to_wstring(GetCurrentProcessId()) + L"}";
     EngineSide half(cut_id);
     ASSERT_TRUE(half.Start(setup_, L"-KR_temp -embedded:" + cut_id));
     ASSERT_TRUE(half.Connected());
     const DWORD first_half[2] = {0xDE55ADFF, 3};
     half.WriteRaw(first_half, sizeof(first_half));
+    half.Disconnect();
     EXPECT_EQ(half.ExitCode(), 233u);
 
     // A gigabyte announced: refused before anything is allocated or awaited.

@@ -1,5 +1,5 @@
-// Tessarel.exe itself as a real process: until the suite engine and the proxy
-// server exist, its engine and proxy modes end with a failure status, it
+// Tessarel.exe itself as a real process: until the suite engine exists, its
+// engine mode ends with a failure status; its proxy mode serves the pipe; it
 // cleans up its temporary copy, and no test hook reaches it.
 
 #include <gtest/gtest.h>
@@ -91,12 +91,17 @@ TEST_F(Product, EngineModeEndsWithAFailureAndLeavesNoCopy)
     }
 }
 
-TEST_F(Product, ProxyModeServesNoPipe)
+TEST_F(Product, ProxyModeServesThePipeUntilQuit)
 {
     const std::wstring id = L"{KR-PRODUCT-" + std::to_wstring(GetCurrentProcessId()) + L"}";
     EngineSide engine(id);
     ASSERT_TRUE(engine.Start(files_.setup(), L"-KR_temp -embedded:" + id));
-    EXPECT_EQ(engine.ExitCode(), 233u);
+    ASSERT_TRUE(engine.Connected());
+    const DWORD engine_id = GetCurrentProcessId();
+    engine.Write(3, 4, &engine_id, 4);
+    EXPECT_EQ(engine.Read(), (std::pair<DWORD, DWORD>{0x80000003u, 0u}));
+    engine.Write(4, 0, nullptr, 0);
+    EXPECT_EQ(engine.ExitCode(), 0u);
     EXPECT_EQ(RunProgram(files_.setup(), L"-KR_temp -embedded:"), 87u);
 }
 

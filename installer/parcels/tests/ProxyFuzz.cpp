@@ -1,0 +1,195 @@
+// Random and mutated messages into the proxy's dispatch and into every record
+// reader, each payload flush against a no-access page so that a read past the
+// message faults at once. What the handlers would do to the machine goes to
+// recorders. A bench run: it takes its time.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <random>
+
+#include "ProxyServerHarness.h"
+#include "seh/SehGuard.h"
+
+namespace {
+
+// Bytes placed so that the first byte after them is on a no-access page.
+class FlushBuffer {
+public:
+    FlushBuffer()
+    {
+        SYSTEM_INFO info = {};
+        GetSystemInfo(&info);
+        page_ = info.dwPageSize;
+        base_ = static_cast<BYTE*>(VirtualAlloc(nullptr, kPages * page_, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+        DWORD old = 0;
+        VirtualProtect(base_ + (kPages - 1) * page_, page_, PAGE_NOACCESS, &old);
+    }
+    ~FlushBuffer() { VirtualFree(base_, 0, MEM_RELEASE); }
+    FlushBuffer(const FlushBuffer&) = delete;
+    FlushBuffer& operator=(const FlushBuffer&) = delete;
+
+    PipeBytes Place(const std::vector<BYTE>& bytes)
+    {
+        BYTE* end = base_ + (kPages - 1) * page_;
+        const size_t size = std::min(bytes.size(), static_cast<size_t>((kPages - 1) * page_));
+        std::memcpy(end - size, bytes.data(), size);
+        return PipeBytes(end - size, size);
+    }
+
+private:
+    static constexpr size_t kPages = 5;
+    size_t page_ = 4096;
+    BYTE* base_ = nullptr;
+};
+
+std::vector<std::vector<BYTE>> Seeds()
+{
+    const std::vector<BYTE> path = TextBytes(L"{12345678-ABCD-ABCD-ABCD-1234567890AB}");
+    RegistryRecord registry;
+    registry.key_path = L"Software\\Kr\\Fuzz";
+    registry.value_name = L"V";
+    registry.data = {1, 0, 0, 0};
+    ArpRecord arp;
+    for (size_t i = 0; i < ArpRecord::kTexts; ++i)
+        arp.texts[i] = L"t";
+    return {
+        WriteProxyRequest(1, 0, path, TextBytes(L"/q")),
+        WriteProxyRequest(2, 2, path, WriteMsiCommandData({1, L"A=1", L"log"})),
+        WriteProxyRequest(3, 1, {}, {}),
+        WriteProxyRequest(4, 0, {}, {}),
+        WriteProxyRequest(5, 9, {}, {}),
+        WriteProxyRequest(6, 0, {}, {}),
+        WriteProxyRequest(7, 0, WordBytes({1}), {}),
+        WriteProxyRequest(8, 0, WriteArpRecord(arp), {}),
+        WriteProxyRequest(10, 0, path, TextBytes(L"/q -krenginedir:\"C:\\e\"")),
+        WriteProxyRequest(11, 0, path, WordBytes({5, 0})),
+        WriteProxyRequest(12, 2, path, WriteClrCallData({L"f", L"n", L"a"})),
+        WriteProxyRequest(14, 1, path, WriteQuillexCallData({1, L"Main", L"sym"})),
+        WriteProxyRequest(15, 0, path, WriteExeLaunchData({1, 1, L"/q", L"open"})),
+        WriteProxyRequest(16, 0, path, WriteWebDeployCallData({L"a", L"b"})),
+        WriteProxyRequest(17, 1, WriteRegistryRecord(registry), {}),
+        WriteProxyRequest(17, 2, WriteRegistryRecord(registry), {}),
+    };
+}
+
+std::vector<BYTE> Mutate(std::vector<BYTE> bytes, std::mt19937& random)
+{
+    switch (random() % 4) {
+    case 0: { // a word to a boundary value
+        if (bytes.size() < 4)
+            break;
+        const size_t at = (random() % (bytes.size() / 4)) * 4;
+        const DWORD values[] = {0, 1, 2, 3, 4, static_cast<DWORD>(bytes.size()), static_cast<DWORD>(bytes.size() + 1),
+                                0x7FFFFFFF, 0x80000000, 0xFFFFFFF0, 0xFFFFFFFF, static_cast<DWORD>(random())};
+        const DWORD value = values[random() % std::size(values)];
+        std::memcpy(bytes.data() + at, &value, 4);
+        break;
+    }
+    case 1: // bytes flipped
+        for (int i = 0, n = 1 + random() % 4; i < n && !bytes.empty(); ++i)
+            bytes[random() % bytes.size()] ^= static_cast<BYTE>(1 + random() % 255);
+        break;
+    case 2: // cut short
+        bytes.resize(random() % (bytes.size() + 1));
+        break;
+    default: // noise
+        bytes.resize(random() % 96);
+        for (BYTE& b : bytes)
+            b = static_cast<BYTE>(random());
+        break;
+    }
+    return bytes;
+}
+
+TEST(ProxyFuzz, MutatedMessagesNeitherFaultNorHang)
+{
+    ServerOnPipe harness;
+    FlushBuffer buffer;
+    // The page after a placed message does fault.
+    const PipeBytes placed = buffer.Place({1, 2, 3});
+    EXPECT_EQ(RunSehGuarded([&] { return *(static_cast<volatile const BYTE*>(placed.data()) + placed.size()); }).result,
+              static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION));
+    std::mt19937 random(20261211);
+    const std::vector<std::vector<BYTE>> seeds = Seeds();
+    const DWORD types[] = {1, 1, 1, 1, 1, 2, 3, 4, 0x80000001};
+    for (int i = 0; i < 20000; ++i) {
+        std::vector<BYTE> message = seeds[random() % seeds.size()];
+        for (int n = 1 + random() % 3; n > 0; --n)
+            message = Mutate(std::move(message), random);
+        harness.DispatchInPlace(types[random() % std::size(types)], buffer.Place(message));
+        harness.system().calls.clear();
+    }
+    // Still serving afterwards.
+    ASSERT_EQ(harness.Request(6, 0).size(), 1u);
+}
+
+// A length word pushed past its record's end anywhere in a seed: refused with
+// 87 and nothing done, whatever the value.
+TEST(ProxyFuzz, OverlongLengthsAreAlwaysRefused)
+{
+    ServerOnPipe harness;
+    FlushBuffer buffer;
+    std::mt19937 random(7);
+    struct Seed {
+        std::vector<BYTE> request;
+        size_t length_at; // in the request
+        size_t fits;      // the largest value that still fits
+    };
+    const std::vector<BYTE> path = TextBytes(L"C:\\p");
+    const std::vector<BYTE> exe = WriteExeLaunchData({1, 1, L"/q", L""});
+    const std::vector<BYTE> registry = WriteRegistryRecord({0x80000002, 1, 2, L"K\\L", L"V", {1, 0}});
+    const Seed seeds[] = {
+        // data1's length, with data2's as it is: the request's 4 trailing bytes may be taken, no more.
+        {WriteProxyRequest(15, 0, path, exe), 8, path.size() + 4},
+        // The arguments' length: "/q" and the record's 4 trailing bytes.
+        {WriteProxyRequest(15, 0, path, exe), 16 + path.size() + 8, 4 + 4},
+        // The key path's length, with the value name's and the data's as they are.
+        {WriteProxyRequest(17, 1, registry, {}), 16 + 12, registry.size() - 24 - 4},
+    };
+    for (const Seed& seed : seeds) {
+        for (int i = 0; i < 500; ++i) {
+            std::vector<BYTE> request = seed.request;
+            const DWORD value = static_cast<DWORD>(seed.fits + 1 + random() % (0xFFFFFFFFull - seed.fits));
+            std::memcpy(request.data() + seed.length_at, &value, 4);
+            const std::vector<Message> replies = harness.DispatchInPlace(kPipeRequest, buffer.Place(request));
+            ASSERT_EQ(replies.size(), 1u) << value;
+            EXPECT_EQ(replies[0].Word(), static_cast<DWORD>(ERROR_INVALID_PARAMETER)) << value;
+            EXPECT_TRUE(harness.system().calls.empty()) << value;
+        }
+    }
+}
+
+TEST(ProxyFuzz, EngineSideReadersStayInsideTheirRecord)
+{
+    FlushBuffer buffer;
+    std::mt19937 random(99);
+    const std::vector<std::function<void(PipeBytes)>> readers = {
+        [](PipeBytes b) { _stringx p; ReadFolderReply(b, p); },
+        [](PipeBytes b) { MsiUiCallback c; ReadMsiUiCallback(b, c); },
+        [](PipeBytes b) { KrpProgressCallback c; ReadKrpProgressCallback(b, c); },
+        [](PipeBytes b) { QueryAnswer a; ReadQueryAnswer(b, a); },
+        [](PipeBytes b) { CallbackAnswer a; ReadCallbackAnswer(b, a); },
+        [](PipeBytes b) { ExtensionCallRequest r; ReadExtensionCallRequest(b, true, r); },
+        [](PipeBytes b) { ExtensionCallResult r; ReadExtensionCallResult(b, r); },
+        [](PipeBytes b) { ArpRecord r; ReadArpRecord(b, r); },
+        [](PipeBytes b) { ProxyRequestView v; ReadProxyRequest(b, v); },
+    };
+    const std::vector<std::vector<BYTE>> seeds = {
+        WriteFolderReply(L"C:\\P\\"),
+        WriteMsiUiCallback({2, 0, 1, 5, 9, L"x"}),
+        WriteKrpProgressCallback({4, {}, 1, L"q", L"a"}),
+        WriteQueryAnswer({0, QueryAnswer::kText, L"a"}),
+        WriteExtensionCallRequest({6, L"m", L"", true, {1, 2, 3}}),
+        WriteExtensionCallResult({2, 0, {1, 2, 3, 4}}),
+        WriteArpRecord({}),
+    };
+    for (int i = 0; i < 50000; ++i) {
+        const std::vector<BYTE> bytes = Mutate(seeds[random() % seeds.size()], random);
+        readers[random() % readers.size()](buffer.Place(bytes));
+    }
+    SUCCEED();
+}
+
+} // namespace
