@@ -15,6 +15,14 @@ namespace {
 // Text is trimmed of these at both ends before it is collected.
 constexpr wchar_t kTrimmed[] = L"\n\t ";
 
+struct NodePosition {
+    XmlNodeType type = XmlNodeType_None;
+    UINT line = 0;
+    UINT column = 0;
+
+    bool operator==(const NodePosition&) const = default;
+};
+
 } // namespace
 
 HRESULT CSetupXmlReader::Load(const _stringx& path, ISuiteModelBuilder& model)
@@ -78,9 +86,22 @@ HRESULT CSetupXmlReader::ReadDocument(IXmlReader& xml)
 {
     XmlNodeType type = XmlNodeType_None;
     HRESULT hr = S_OK;
+    NodePosition last{};
     // Any result but S_OK ends reading: the end of the document, or a point
     // the parser cannot pass (a DTD among them); what was read stays.
     while ((hr = xml.Read(&type)) == S_OK) {
+        // Each node takes at least one character of the document. A parser
+        // that hands out the same node again is stuck (some parsers do at
+        // the end of a document cut inside a comment): that is a read error.
+        NodePosition position{type};
+        xml.GetLineNumber(&position.line);
+        xml.GetLinePosition(&position.column);
+        if (position == last) {
+            TraceFormat(READER_SOURCE, L"The XML reader stopped advancing at line %u, column %u; reading stops",
+                        position.line, position.column);
+            return E_FAIL;
+        }
+        last = position;
         switch (type) {
         case XmlNodeType_Element: {
             // Asked before the attributes are read: on an attribute the

@@ -23,7 +23,7 @@ using namespace setupxml_testing;
 namespace {
 
 constexpr unsigned kSeed = 20181;
-constexpr int kDocuments = 1500;
+constexpr int kDocuments = 4000;
 constexpr auto kPerDocumentLimit = std::chrono::seconds(10);
 constexpr auto kBudget = std::chrono::seconds(400);
 
@@ -136,6 +136,8 @@ TEST(SetupXmlReaderFuzz, MutatedDocumentsNeitherCrashNorHangNorLeak)
     const auto now = [] { return std::chrono::steady_clock::now().time_since_epoch().count(); };
     const auto began = std::chrono::steady_clock::now();
     int exceptions = 0;
+    wchar_t keepFolder[MAX_PATH] = {};
+    const std::wstring keepIn(keepFolder, GetEnvironmentVariableW(L"SETUPXML_FUZZ_KEEP", keepFolder, MAX_PATH));
 
     std::thread worker([&] {
         Mutator mutator(kSeed);
@@ -143,6 +145,9 @@ TEST(SetupXmlReaderFuzz, MutatedDocumentsNeitherCrashNorHangNorLeak)
         for (int i = 0; i < kDocuments; ++i) {
             const std::string document = mutator.Mutate(kSeeds[i % std::size(kSeeds)]);
             DocumentFile file(document);
+            // Keeps the document that hangs or crashes for a look afterwards.
+            if (!keepIn.empty())
+                CopyFileW(file.Path().c_str(), (keepIn + L"\\fuzz-last.xml").c_str(), FALSE);
             startedAt = now();
             current = i;
             {

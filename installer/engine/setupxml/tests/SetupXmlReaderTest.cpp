@@ -104,8 +104,8 @@ const ReaderCase kCases[] = {
      }},
     {"TextJoinsAroundCommentsWithoutCData",
      SETUP "<Password>\n\t ab <!-- c --> cd <?pi x?>e<![CDATA[ ignored ]]>f\n</Password>"
-           "<Password>   </Password></Setup>",
-     L"InitializeState\nSetProperty Password=abcdef\nSetProperty Password=\n", {}},
+           "<Password>   </Password><Password>a<X>b</X>c</Password></Setup>",
+     L"InitializeState\nSetProperty Password=abcdef\nSetProperty Password=\nSetProperty Password=bc\n", {}},
     {"EmptyElementWithAttributesClosesAtOnce",
      SETUP "<Parcels><Exe><Operation Name=\"Install\" Target=\"a.exe\"/><Operation Name=\"Remove\">"
            "<CommandLine>/x</CommandLine><Silent> /q </Silent><Property Name=\"Mode\">m</Property>"
@@ -264,6 +264,14 @@ const ReaderCase kCases[] = {
      L"InitializeState\nAddEventAction 9 c -> none\nAddEventAction 9 c2 -> none\nAddEventAction 7 d\n"
      L"CreateParcel Exe -> P1\nAddTransaction T1\nT1: P1\n",
      [](RecordingModel&) { EXPECT_TRUE(ProbeConditions::Made().empty()); }},
+    {"LeafInsideALeafJoinsTheSameGroup",
+     SETUP "<SetProperty Name=\"A\"><When><All><Locale Id=\"1\"><Platform Id=\"2\"/><Any/></Locale></All></When>"
+           "</SetProperty></Setup>",
+     L"InitializeState\nAddPropertySetter\n",
+     [](RecordingModel&) {
+         EXPECT_EQ((std::vector<std::wstring>{L"Locale " NS "|Locale Id=1", L"Platform " NS "|Platform Id=2"}),
+                   ProbeConditions::Made());
+     }},
     {"BareConditionUnderWhenIsSkipped",
      SETUP "<SetProperty Name=\"A\" Value=\"1\"><When><PropertyValue Property=\"x\"><All/></PropertyValue></When>"
            "</SetProperty><SetProperty Name=\"B\" Value=\"2\"><When><All><Locale/></All></When></SetProperty></Setup>",
@@ -279,6 +287,8 @@ const ReaderCase kCases[] = {
     {"TruncatedDocumentKeepsWhatWasRead",
      SETUP "<Password>p</Password><Parcels><Exe Id=\"a\"><Operation Na", L"InitializeState\nSetProperty Password=p\n"
      L"CreateParcel Exe -> P1\nAddTransaction T1\nT1: P1\n", {}},
+    {"DocumentCutInsideACommentEnds", SETUP "<Password>a</Password><Password>b <!-- c",
+     L"InitializeState\nSetProperty Password=a\n", {}},
 };
 
 class SetupXmlReaderCases : public SetupXmlReaderTest, public ::testing::WithParamInterface<ReaderCase> {};
