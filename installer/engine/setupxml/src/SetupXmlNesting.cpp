@@ -36,17 +36,17 @@ int GroupKind(const _wstringx& localName)
 // A decimal language id that fills the whole value.
 bool ParseLanguageId(const _wstringx& text, LANGID* language)
 {
-    if (text.empty() || text.length() > 5)
+    if (text.empty())
         return false;
     unsigned long value = 0;
     for (size_t i = 0; i < text.length(); ++i) {
         if (text[i] < L'0' || text[i] > L'9')
             return false;
         value = value * 10 + static_cast<unsigned long>(text[i] - L'0');
+        // A larger number would alias the string table of another language.
+        if (value > 0xFFFF)
+            return false;
     }
-    // A larger number would alias the string table of another language.
-    if (value > 0xFFFF)
-        return false;
     *language = static_cast<LANGID>(value);
     return true;
 }

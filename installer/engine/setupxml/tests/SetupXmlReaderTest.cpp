@@ -150,18 +150,20 @@ const ReaderCase kCases[] = {
      L"SetWindowsFeatureList Item DependsOn d\n"
      L"T1: P1\nT2: P2\n", {}},
     {"DependsOnSplitsAtSemicolons",
-     SETUP "<WindowsFeaturesDefinitions><IIS><DependsOn/><DependsOn>a;;b;</DependsOn><DependsOn>c</DependsOn>"
-           "<Win10 Arch=\"x\">f1;f2</Win10></IIS><Net/></WindowsFeaturesDefinitions></Setup>",
+     SETUP "<WindowsFeaturesDefinitions><IIS><DependsOn/><DependsOn>x<Y/>a;;b;</DependsOn><DependsOn>c</DependsOn>"
+           "<Win10 Arch=\"x\">dropped<Q>f1;</Q>f2</Win10></IIS><Net/></WindowsFeaturesDefinitions></Setup>",
      L"InitializeState\nAddWindowsFeatureItem IIS\nAddWindowsFeatureDependencies IIS [a] [] [b]\n"
      L"AddWindowsFeatureDependencies IIS [c]\nAddWindowsFeatureOSDefinition IIS Win10\n"
      L"SetWindowsFeatureList IIS Win10 f1;f2\nAddWindowsFeatureItem Net\n", {}},
     {"LanguageNeedsAWholeDecimalId",
-     SETUP "<LanguageSelection Default=\"1033\">1033;1031</LanguageSelection>"
+     SETUP "<LanguageSelection Default=\"1033\">dropped<X/>1033;1031</LanguageSelection>"
            "<Languages><Language lcid=\"1033x\"><IDS_A>bad</IDS_A></Language><Language lcid=\"\"><IDS_A>x</IDS_A>"
            "</Language><Language><IDS_A>y</IDS_A></Language><Language lcid=\"65536\"><IDS_A>z</IDS_A></Language>"
-           "<Language lcid=\"1031\"><IDS_A>Hallo</IDS_A><IDS_B/></Language></Languages></Setup>",
+           "<Language lcid=\"1031\"><IDS_A>Hallo</IDS_A><IDS_B/></Language><Language lcid=\"0001036\">"
+           "<IDS_A>Salut</IDS_A></Language></Languages></Setup>",
      L"InitializeState\nLanguageManager\nLanguages.Default=1033\nLanguages.Languages=1033;1031\n"
-     L"LanguageManager\nStringTable 1031\nStrings1031.IDS_A=Hallo\nStrings1031.IDS_B=\n", {}},
+     L"LanguageManager\nStringTable 1031\nStrings1031.IDS_A=Hallo\nStrings1031.IDS_B=\nStringTable 1036\n"
+     L"Strings1036.IDS_A=Salut\n", {}},
     {"ArpInfoChildrenGoToTheRegistrar",
      SETUP "<ARPInfo Ignored=\"1\"><DisplayName>Kit</DisplayName><Version>1.2</Version></ARPInfo></Setup>",
      L"InitializeState\nArpInfo\nARP.DisplayName=Kit\nARP.Version=1.2\n", {}},
