@@ -172,6 +172,21 @@ const ReaderCase kCases[] = {
            "<Password>q</Password></Setup>",
      L"InitializeState\nSetProperty SuiteId=again\nInitializeState\nSetProperty Password=p\n"
      L"SetProperty Password=q\n", {}},
+    {"SetupReadAgainInsideAParcelLeavesTheParcelOpen",
+     SETUP "<Parcels><Exe Id=\"a\"><X><Setup><Parcels><Exe Id=\"b\"><Operation Name=\"Install\"><X><Setup>"
+           "<Password>p</Password></Setup></X><CommandLine>/b</CommandLine></Operation></Exe></Parcels></Setup></X>"
+           "<Operation Name=\"Remove\"/><UIProperties><T>t</T></UIProperties></Exe></Parcels></Setup>",
+     L"InitializeState\nCreateParcel Exe -> P1\nAddTransaction T1\nInitializeState\nCreateParcel Exe -> P2\n"
+     L"AddTransaction T2\nInitializeState\nSetProperty Password=p\nT1: P1\nT2: P2\n",
+     [](RecordingModel& model) {
+         CParcel* outer = model.Parcel(0);
+         ASSERT_EQ(1u, outer->Operations().size());
+         EXPECT_EQ(4, outer->Operations()[0]->GetKind());
+         EXPECT_EQ(L"t", W(outer->GetAttribute(L"T")));
+         CParcel* inner = model.Parcel(1);
+         ASSERT_EQ(1u, inner->Operations().size());
+         EXPECT_EQ(L"/b", W(inner->Operations()[0]->GetCommandLine()));
+     }},
     {"ResourcesAndPackages",
      SETUP "<Resources><UIResource Name=\"ui\"/><Resource Name=\"r\"/></Resources>"
            "<Parcels><Exe><Package Id=\"k\"><File Name=\"a\"/><Folder Name=\"root\"><Folder Name=\"sub\">"

@@ -114,9 +114,10 @@ private:
     _wstringx AttributeValue(IXmlReader& xml, const wchar_t* name, bool* present) const;
     void ClearBuffers();
 
+    CParcel* CurrentParcel() const noexcept { return m_parcels.empty() ? nullptr : m_parcels.back(); }
+
     ISuiteModelBuilder* m_model = nullptr;
     std::vector<State> m_states;
-    CParcel* CurrentParcel() const noexcept { return m_parcels.empty() ? nullptr : m_parcels.back(); }
 
     // Stacks where one current object would do for a well-formed suite: a
     // Setup element read again inside a skipped one must not lose them.
@@ -126,7 +127,9 @@ private:
     std::vector<CFolder*> m_folders;
     // Null entries mark the level directly under a When element.
     std::vector<CConditionGroup*> m_conditions;
+    // A null entry marks the top level of a selection tree.
     std::vector<CFeature*> m_features;
+    // The bags that Property-like children fill.
     std::vector<CProperties*> m_objects;
     CProperties* m_languageTarget = nullptr;
     IConditionContainer* m_conditionContainer = nullptr;
