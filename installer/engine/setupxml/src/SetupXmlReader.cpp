@@ -42,7 +42,7 @@ HRESULT CSetupXmlReader::Load(const _stringx& path, ISuiteModelBuilder& model)
         return hr;
     }
     com::ComPtr<IXmlReader> xml;
-    hr = CreateSystemXmlReader(xml.Put());
+    hr = m_parserFactory ? m_parserFactory(xml.Put()) : CreateSystemXmlReader(xml.Put());
     if (SUCCEEDED(hr))
         hr = xml->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit);
     // The reader bounds the depth itself, by the same count on every system.

@@ -400,4 +400,15 @@ TEST_F(SetupXmlReaderTest, AFileThatCannotBeOpenedIsAFailure)
     EXPECT_TRUE(model.calls.empty());
 }
 
+TEST_F(SetupXmlReaderTest, AParserThatCannotBeMadeIsAFailure)
+{
+    DocumentFile file(SETUP "<Password>p</Password></Setup>");
+    CSetupXmlReader reader([](IXmlReader** parser) {
+        *parser = nullptr;
+        return E_OUTOFMEMORY;
+    });
+    EXPECT_EQ(E_OUTOFMEMORY, reader.Load(file.Path().c_str(), model));
+    EXPECT_TRUE(model.calls.empty());
+}
+
 } // namespace

@@ -20,7 +20,10 @@ public:
     // grow deep enough to exhaust the stack when it is walked or destroyed.
     static constexpr size_t kMaxDepth = 256;
 
-    CSetupXmlReader() = default;
+    // Makes the XML parser; tests replace the system's.
+    using ParserFactory = HRESULT (*)(IXmlReader** parser);
+
+    explicit CSetupXmlReader(ParserFactory parserFactory = nullptr) noexcept : m_parserFactory(parserFactory) {}
     CSetupXmlReader(const CSetupXmlReader&) = delete;
     CSetupXmlReader& operator=(const CSetupXmlReader&) = delete;
 
@@ -116,6 +119,7 @@ private:
 
     CParcel* CurrentParcel() const noexcept { return m_parcels.empty() ? nullptr : m_parcels.back(); }
 
+    ParserFactory m_parserFactory;
     ISuiteModelBuilder* m_model = nullptr;
     std::vector<State> m_states;
 
