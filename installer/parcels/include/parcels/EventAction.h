@@ -14,6 +14,11 @@
 // Event types a parcel keeps and runs.
 constexpr int kOnParcelConfiguring = 8;
 constexpr int kOnParcelConfigured = 9;
+// The type of an event element name that names no event: never run.
+constexpr int kNoEventType = 13;
+
+// The event type an event element's name gives (compared exactly, case included).
+int ParseEventType(const _stringx& elementName);
 
 // One event action: the reader sets its attributes through the bag and its
 // entry condition through the container.

@@ -1,0 +1,7 @@
+#include "SetupXmlVocabulary.h"
+
+const SetupXmlVocabulary& Vocabulary()
+{
+    static const SetupXmlVocabulary vocabulary;
+    return vocabulary;
+}
