@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -28,15 +29,17 @@ std::vector<std::wstring> Split(const std::wstring& joined)
 }
 
 // Programs in "{GUID}" folders under the temporary folder that were marked
-// for removal at the next restart after the list read as "before".
+// for removal at the next restart after the list read as "before". The list
+// is compared entry by entry: its terminator moves as entries are appended.
 std::vector<std::wstring> TemporaryCopiesMarkedSince(const std::wstring& before)
 {
-    const std::wstring after = PendingRenames();
-    std::vector<std::wstring> copies;
-    if (after.compare(0, before.size(), before) != 0)
-        return copies;
+    const std::vector<std::wstring> earlier = Split(before);
     const std::wstring temp = TempFolder() + L"{";
-    for (std::wstring path : Split(after.substr(before.size()))) {
+    std::vector<std::wstring> copies;
+    for (const std::wstring& entry : Split(PendingRenames())) {
+        if (std::find(earlier.begin(), earlier.end(), entry) != earlier.end())
+            continue;
+        std::wstring path = entry;
         if (path.compare(0, 4, L"\\??\\") == 0)
             path.erase(0, 4);
         if (_wcsnicmp(path.c_str(), temp.c_str(), temp.size()) == 0 && path.size() > 4 &&
