@@ -22,7 +22,8 @@ bool is_web_address(const _stringx& path)
     return _wcsnicmp(text, L"http://", 7) == 0 || _wcsnicmp(text, L"https://", 8) == 0;
 }
 
-// Both halves of a 32-bit position; -1 when the high part cannot take it.
+// The low 32 bits of a position, the high ones into high when given; without
+// it a position beyond 32 bits gives -1.
 DWORD split_position(ULONGLONG position, LONG* high)
 {
     if (high) {
@@ -41,8 +42,8 @@ struct file::shared_handle {
 };
 
 file::file(const file& other) noexcept
-    : shared_(other.shared_), path_(other.path_), code_page_(other.code_page_),
-      byte_order_mark_(other.byte_order_mark_)
+    : shared_(other.shared_), error_handler_(other.error_handler_), path_(other.path_),
+      code_page_(other.code_page_), byte_order_mark_(other.byte_order_mark_)
 {
     if (shared_)
         ++shared_->count;
@@ -55,6 +56,7 @@ file& file::operator=(const file& other)
         shared_ = other.shared_;
         if (shared_)
             ++shared_->count;
+        error_handler_ = other.error_handler_;
         path_ = other.path_;
         code_page_ = other.code_page_;
         byte_order_mark_ = other.byte_order_mark_;

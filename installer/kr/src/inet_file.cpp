@@ -160,6 +160,10 @@ HINTERNET inet_file::open_request(HINTERNET session, const wchar_t* address, con
 
 bool inet_file::send_request(bool resend)
 {
+    // An open request sends nothing, so it needs no line either (and the
+    // connected-state query is far from free on every read).
+    if (handle() && !resend)
+        return true;
     const internet_functions& functions = current_internet_functions();
     DWORD connection = 0;
     if (!functions.get_connected_state(&connection, 0) &&
@@ -183,8 +187,6 @@ bool inet_file::send_request(bool resend)
     const wchar_t* headers = headers_sent_.empty() ? nullptr : headers_sent_.c_str();
     const DWORD headers_length = headers ? static_cast<DWORD>(headers_sent_.size()) : 0;
 
-    if (handle() && !resend)
-        return true;
     set_error(0);
     ResetEvent(completion_event());
     body_end_ = invalid_offset;

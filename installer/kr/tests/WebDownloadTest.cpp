@@ -223,6 +223,15 @@ TEST_F(WebDownload, SeekToTheReadOffsetKeepsTheRequestAnotherSendsARange)
     EXPECT_EQ(web.seek(-10, FILE_END), served.size() - 10);
     ASSERT_EQ(web.read(bytes.data(), 1000), 10u);
     EXPECT_EQ(bytes.substr(0, 10), served.substr(served.size() - 10));
+
+    // Past 2 GiB the offset stays a plain unsigned number, not a suffix range.
+    LONG high = 0;
+    EXPECT_EQ(web.seek(static_cast<LONG>(0xC0000000u), FILE_BEGIN, &high), 0xC0000000u);
+    EXPECT_THROW(web.read(bytes.data(), 1000), kr::internet_file_exception);
+    const auto beyond = server.Requests(tag);
+    ASSERT_FALSE(beyond.empty());
+    EXPECT_EQ(beyond.back().range, "bytes=3221225472-");
+    EXPECT_EQ(beyond.back().status, 416);
     web.close();
 }
 
