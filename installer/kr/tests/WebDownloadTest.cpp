@@ -171,6 +171,28 @@ TEST_F(WebDownload, ResumeAnsweredWithTheWholeBodyFails)
     EXPECT_EQ(FilesIn(folder.path()), 0u);
 }
 
+TEST_F(WebDownload, ResumeAnsweredFromAnotherOffsetFails)
+{
+    FixedAnswer cancel(ERROR_CANCELLED);
+    kr::file web;
+    web.set_error_handler(&cancel);
+    ASSERT_EQ(web.open(_stringx(FileUrl(L"wrongrange").c_str()), GENERIC_READ, FILE_SHARE_READ, FILE_ATTRIBUTE_NORMAL,
+                       OPEN_EXISTING),
+              0u);
+    EXPECT_EQ(web.seek(5, FILE_BEGIN), 5u);
+    char buffer[10];
+    try {
+        web.read(buffer, sizeof(buffer));
+        ADD_FAILURE() << "a range from 0 was taken for one from 5";
+    } catch (const kr::internet_file_exception& failure) {
+        EXPECT_EQ(failure.code(), kr::http_file::status_error(206));
+    }
+    const auto requests = server.Requests(tag);
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].range, "bytes=5-");
+    EXPECT_EQ(requests[0].status, 206);
+}
+
 TEST_F(WebDownload, MissingFileFailsWithItsStatusAndDoesNotExist)
 {
     const std::wstring missing = server.Url(L"/range/missing.bin?" + Wide(tag));
