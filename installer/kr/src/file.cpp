@@ -3,19 +3,47 @@
 #include <atomic>
 #include <cstring>
 
+#include "kr/http_file.h"
 #include "kr/kernel32_forms.h"
 #include "kr/win32_exception.h"
 
 namespace kr {
 
+namespace {
+
+constexpr wchar_t web_agent[] = L"vozi::file";
+constexpr DWORD web_timeout = 30000;
+// Reload, keep the connection, no-cache pragma.
+constexpr DWORD web_request_flags = 0x80400100;
+
+bool is_web_address(const _stringx& path)
+{
+    const wchar_t* text = path.c_str();
+    return _wcsnicmp(text, L"http://", 7) == 0 || _wcsnicmp(text, L"https://", 8) == 0;
+}
+
+// The low 32 bits of a position, the high ones into high when given; without
+// it a position beyond 32 bits gives -1.
+DWORD split_position(ULONGLONG position, LONG* high)
+{
+    if (high) {
+        *high = static_cast<LONG>(position >> 32);
+        return static_cast<DWORD>(position);
+    }
+    return position > MAXDWORD ? INVALID_SET_FILE_POINTER : static_cast<DWORD>(position);
+}
+
+} // namespace
+
 struct file::shared_handle {
     HANDLE handle;
     std::atomic<long> count;
+    http_file* web;
 };
 
 file::file(const file& other) noexcept
-    : shared_(other.shared_), path_(other.path_), code_page_(other.code_page_),
-      byte_order_mark_(other.byte_order_mark_)
+    : shared_(other.shared_), error_handler_(other.error_handler_), path_(other.path_),
+      code_page_(other.code_page_), byte_order_mark_(other.byte_order_mark_)
 {
     if (shared_)
         ++shared_->count;
@@ -28,6 +56,7 @@ file& file::operator=(const file& other)
         shared_ = other.shared_;
         if (shared_)
             ++shared_->count;
+        error_handler_ = other.error_handler_;
         path_ = other.path_;
         code_page_ = other.code_page_;
         byte_order_mark_ = other.byte_order_mark_;
@@ -45,8 +74,20 @@ HANDLE file::handle() const noexcept
     return shared_ ? shared_->handle : INVALID_HANDLE_VALUE;
 }
 
+http_file* file::web() const noexcept
+{
+    return shared_ ? shared_->web : nullptr;
+}
+
+bool file::is_web() const noexcept
+{
+    return web() != nullptr;
+}
+
 void file::raise() const
 {
+    if (web())
+        throw internet_file_exception(path_);
     throw file_exception(path_);
 }
 
@@ -57,10 +98,21 @@ DWORD file::open(const _stringx& path, DWORD access, DWORD share, DWORD attribut
     path_ = path;
     code_page_ = code_page_ansi;
     byte_order_mark_ = false;
+    if (is_web_address(path_)) {
+        http_file* web = new http_file(web_agent, web_timeout, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+        web->set_error_handler(error_handler_);
+        if (!web->prepare_url(path_.c_str(), nullptr, web_request_flags)) {
+            const DWORD error = GetLastError();
+            web->release();
+            return error != 0 ? error : ERROR_INTERNET_INTERNAL_ERROR;
+        }
+        shared_ = new shared_handle{INVALID_HANDLE_VALUE, 1, web};
+        return 0;
+    }
     const HANDLE opened = create_file(path_, access, share, security, disposition, attributes, template_file);
     if (opened == INVALID_HANDLE_VALUE)
         return GetLastError();
-    shared_ = new shared_handle{opened, 1};
+    shared_ = new shared_handle{opened, 1, nullptr};
     detect_byte_order_mark();
     return 0;
 }
@@ -71,7 +123,10 @@ void file::release() noexcept
     shared_handle* shared = shared_;
     shared_ = nullptr;
     if (shared && --shared->count == 0) {
-        CloseHandle(shared->handle);
+        if (shared->web)
+            shared->web->release();
+        else
+            CloseHandle(shared->handle);
         delete shared;
     }
 }
@@ -82,6 +137,11 @@ void file::close()
     shared_ = nullptr;
     if (!shared || --shared->count != 0)
         return;
+    if (shared->web) {
+        shared->web->release();
+        delete shared;
+        return;
+    }
     const BOOL closed = CloseHandle(shared->handle);
     const DWORD error = GetLastError();
     delete shared;
@@ -136,6 +196,15 @@ bool file::set_code_page(int code_page) noexcept
 
 DWORD file::seek(LONG distance, DWORD method, LONG* high)
 {
+    if (http_file* internet = web()) {
+        const LONGLONG offset = high ? static_cast<LONGLONG>((static_cast<ULONGLONG>(static_cast<DWORD>(*high)) << 32) |
+                                                             static_cast<DWORD>(distance))
+                                     : distance;
+        const ULONGLONG position = internet->seek(offset, method);
+        if (position == inet_file::invalid_offset)
+            raise();
+        return split_position(position, high);
+    }
     SetLastError(0);
     const DWORD position = SetFilePointer(handle(), distance, high, method);
     if (position == INVALID_SET_FILE_POINTER && (!high || GetLastError() != 0))
@@ -145,6 +214,12 @@ DWORD file::seek(LONG distance, DWORD method, LONG* high)
 
 DWORD file::size(DWORD* high)
 {
+    if (web()) {
+        const ULONGLONG total = size64();
+        if (high)
+            *high = 0;
+        return total > MAXDWORD ? INVALID_FILE_SIZE : static_cast<DWORD>(total);
+    }
     SetLastError(0);
     const DWORD low = GetFileSize(handle(), high);
     if (low == INVALID_FILE_SIZE && GetLastError() != 0)
@@ -154,6 +229,12 @@ DWORD file::size(DWORD* high)
 
 ULONGLONG file::size64()
 {
+    if (http_file* internet = web()) {
+        const ULONGLONG total = internet->size();
+        if (total == inet_file::invalid_offset)
+            raise();
+        return total;
+    }
     DWORD high = 0;
     const DWORD low = size(&high);
     return (static_cast<ULONGLONG>(high) << 32) | low;
@@ -164,6 +245,11 @@ DWORD file::read(void* buffer, DWORD count)
     if (count == static_cast<DWORD>(-1))
         count = 1;
     DWORD done = 0;
+    if (http_file* internet = web()) {
+        if (!internet->read_with_retry(buffer, count, &done))
+            raise();
+        return done;
+    }
     if (!ReadFile(handle(), buffer, count, &done, nullptr))
         raise();
     return done;
@@ -182,9 +268,16 @@ DWORD file::write(const void* buffer, DWORD count)
 DWORD file::read_all(std::unique_ptr<BYTE[]>& buffer)
 {
     buffer.reset();
-    const DWORD total = size();
-    if (total == 0)
+    const ULONGLONG size = size64();
+    if (size == 0)
         return 0;
+    // The count and the two zero bytes behind it must fit the 32-bit sizes.
+    if (size > MAXDWORD - 2) {
+        if (web())
+            throw internet_file_exception(path_, ERROR_FILE_TOO_LARGE);
+        throw file_exception(path_, ERROR_FILE_TOO_LARGE);
+    }
+    const DWORD total = static_cast<DWORD>(size);
     seek(0, FILE_BEGIN);
     buffer.reset(new BYTE[static_cast<size_t>(total) + 2]);
     const DWORD done = read(buffer.get(), total);
@@ -235,6 +328,14 @@ void file::write_text(const _stringx& text)
 
 void file::get_times(FILETIME* last_write, FILETIME* creation, FILETIME* last_access)
 {
+    if (http_file* internet = web()) {
+        FILETIME modified = {};
+        if (!internet->last_modified(&modified))
+            raise();
+        if (last_write)
+            *last_write = modified;
+        return;
+    }
     if (!GetFileTime(handle(), creation, last_access, last_write))
         raise();
 }

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "TestFolder.h"
 #include "kr/win32_exception.h"
+
+#include <winioctl.h>
 
 namespace {
 
@@ -149,3 +152,47 @@ TEST(FileObject, FailuresAfterOpenThrowWithThePath)
 }
 
 } // namespace
+
+namespace {
+
+// A sparse file of the given size: no disk space is taken for its zeros.
+void MakeSparseFile(const std::wstring& path, ULONGLONG size)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD returned = 0;
+    DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
+    LARGE_INTEGER end;
+    end.QuadPart = static_cast<LONGLONG>(size);
+    EXPECT_TRUE(SetFilePointerEx(file, end, nullptr, FILE_BEGIN));
+    EXPECT_TRUE(SetEndOfFile(file));
+    CloseHandle(file);
+}
+
+} // namespace
+
+// The count and its two zero bytes must fit in 32 bits: 4 GiB - 2 bytes would
+// allocate nothing and read past it, a larger file would read as its low half.
+TEST(FileObject, ReadAllRefusesWhatThirtyTwoBitsCannotHold)
+{
+    TestFolder folder;
+    const ULONGLONG sizes[] = {0xFFFFFFFEull, 0x100000005ull};
+    for (const ULONGLONG size : sizes) {
+        const std::wstring path = folder / L"sparse.bin";
+        MakeSparseFile(path, size);
+        kr::file f;
+        ASSERT_EQ(f.open(_stringx(path.c_str()), GENERIC_READ, FILE_SHARE_READ, FILE_ATTRIBUTE_NORMAL, OPEN_EXISTING),
+                  0u);
+        std::unique_ptr<BYTE[]> buffer;
+        try {
+            f.read_all(buffer);
+            ADD_FAILURE() << "read_all took " << size << " bytes";
+        } catch (const kr::file_exception& failure) {
+            EXPECT_EQ(failure.code(), static_cast<DWORD>(ERROR_FILE_TOO_LARGE)) << size;
+            EXPECT_STREQ(failure.path().c_str(), path.c_str());
+        }
+        EXPECT_EQ(buffer, nullptr);
+        f.close();
+        DeleteFileW(path.c_str());
+    }
+}

@@ -1,9 +1,11 @@
 #pragma once
 
-// A file on disk read as bytes or as text in the encoding its byte-order mark
-// announces, and written as bytes or encoded text. Copies of an object share
-// its handle; the last one to close releases it. Failures other than those of
-// open() are thrown as kr::file_exception with the path.
+// A file on disk or behind an "http://" or "https://" address, read as bytes
+// or as text in the encoding its byte-order mark announces; files on disk are
+// also written as bytes or encoded text. Copies of an object share its handle;
+// the last one to close releases it. Failures other than those of open() are
+// thrown as kr::file_exception with the path (kr::internet_file_exception for
+// an address).
 
 #include <windows.h>
 
@@ -14,6 +16,9 @@
 #include "kr/stringx.h"
 
 namespace kr {
+
+class http_file;
+class internet_error_handler;
 
 constexpr int code_page_ansi = 0;
 constexpr int code_page_utf16le = 1200;
@@ -32,7 +37,10 @@ public:
                SECURITY_ATTRIBUTES* security = nullptr, HANDLE template_file = nullptr);
     void close();
     bool is_open() const noexcept { return shared_ != nullptr; }
+    bool is_web() const noexcept;
     HANDLE handle() const noexcept;
+    // Asked before the internet error dialog of files opened afterwards.
+    void set_error_handler(internet_error_handler* handler) noexcept { error_handler_ = handler; }
     const _stringx& path() const noexcept { return path_; }
 
     // Sets the code page from a mark at the start; the position returns to 0.
@@ -50,6 +58,7 @@ public:
     DWORD read(void* buffer, DWORD count);
     DWORD write(const void* buffer, DWORD count);
     // The whole file with two zero bytes behind; no buffer for an empty file.
+    // A file whose size and the two bytes do not fit in 32 bits is refused.
     DWORD read_all(std::unique_ptr<BYTE[]>& buffer);
     // The whole file as text in its code page, without the mark.
     size_t read_all_text(_stringx& text);
@@ -59,6 +68,7 @@ public:
     // The text in the file's code page, without its terminating NUL.
     void write_text(const _stringx& text);
 
+    // An address gives only its Last-Modified time, as the last-write time.
     void get_times(FILETIME* last_write, FILETIME* creation, FILETIME* last_access);
     void set_times(const FILETIME* last_write, const FILETIME* creation, const FILETIME* last_access);
 
@@ -67,8 +77,10 @@ private:
 
     void release() noexcept;
     [[noreturn]] void raise() const;
+    http_file* web() const noexcept;
 
     shared_handle* shared_ = nullptr;
+    internet_error_handler* error_handler_ = nullptr;
     _stringx path_;
     int code_page_ = code_page_ansi;
     bool byte_order_mark_ = false;
