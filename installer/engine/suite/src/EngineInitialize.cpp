@@ -129,8 +129,9 @@ HRESULT CSetupEngine::Initialize(BSTR commandLineText, bool* exitNow)
 
     // Step 7: only reading setup.xml is guarded.
     ENGINE_TRACE(L"Engine: parsing setup.xml");
+    HRESULT loaded = S_OK;
     try {
-        m_loadSetupXml(*this, setupXml);
+        loaded = m_loadSetupXml(*this, setupXml);
     } catch (const ui_resource_exception& failure) {
         ENGINE_TRACE(L"UI resource exception: %x", failure.hresult());
         return failure.hresult();
@@ -155,6 +156,12 @@ HRESULT CSetupEngine::Initialize(BSTR commandLineText, bool* exitNow)
     } catch (...) {
         ENGINE_TRACE(L"Unknown exception occurred while parsing setup.xml");
         return E_UNEXPECTED;
+    }
+
+    // A document that cannot be opened or parsed is no model to run.
+    if (FAILED(loaded)) {
+        ENGINE_TRACE(L"Engine: setup.xml could not be read, error %x", loaded);
+        return loaded;
     }
 
     // Step 8: the state is kept in memory, so no run resumes after a reboot.

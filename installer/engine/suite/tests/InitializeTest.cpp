@@ -41,6 +41,7 @@ struct EngineRun {
         engine->SetSetupXmlLoader([builder](CSetupEngine& target, const _stringx&) {
             if (builder)
                 builder(target);
+            return S_OK;
         });
         std::wstring line = arguments;
         if (withFile)

@@ -32,7 +32,7 @@ TEST(SetupEngineTest, ConstructionSetsThePredefinedPropertiesAndRegisters)
     EXPECT_EQ(ModuleFolder(), Property(*engine.Get(), L"SETUPEXEDIR"));
     EXPECT_NE(L'\\', Property(*engine.Get(), L"SETUPEXEDIR").back());
     EXPECT_EQ(L"engine_suite_test.exe", Property(*engine.Get(), L"SETUPEXENAME"));
-    // Every process is elevated under Wine; the restricted child is the launcher test's.
+    // Every process is elevated under Wine; RestrictedChildTest starts one that is not.
     EXPECT_TRUE(engine->IsElevated());
     EXPECT_EQ(L"", Property(*engine.Get(), L"KRElevationRequired"));
     EXPECT_EQ(L"0", Property(*engine.Get(), L"KRSuiteParcelAbsentState"));

@@ -14,9 +14,9 @@
 
 class CSetupEngine;
 
-// Reads the setup.xml file at path into the engine's model; throws what the
-// reader throws.
-using SetupXmlLoader = std::function<void(CSetupEngine& engine, const _stringx& path)>;
+// Reads the setup.xml file at path into the engine's model: S_OK, or the
+// failure to open or parse it; throws what the reader throws.
+using SetupXmlLoader = std::function<HRESULT(CSetupEngine& engine, const _stringx& path)>;
 
 // The suite's self-update.
 class IUpdateHandler {
