@@ -63,16 +63,16 @@ bool IsAbsolutePath(const _stringx& path)
     return (path.length() >= 3 && path[1] == L':' && path[2] == L'\\') || path.starts_with(L"\\\\");
 }
 
-} // namespace
-
 // The message box of a failed condition or a second instance, unless silent;
 // its result is the value given.
-static HRESULT ShowErrorBox(bool silent, const _stringx& text, HRESULT value)
+HRESULT ShowErrorBox(bool silent, const _stringx& text, HRESULT value)
 {
     if (!silent)
         ShowBox(text);
     return value;
 }
+
+} // namespace
 
 HRESULT CSetupEngine::Initialize(BSTR commandLineText, bool* exitNow)
 {

@@ -41,8 +41,6 @@ class CSetupEngine : public com::ObjectRoot,
                      public IEngineServices,
                      public ISuiteModelBuilder {
 public:
-    static constexpr bool kLocksModule = false;
-
     CSetupEngine();
     virtual ~CSetupEngine();
 
