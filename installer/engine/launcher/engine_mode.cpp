@@ -127,13 +127,13 @@ DWORD RunEngine(command_line& line)
     const HRESULT created = CreateEngine(&engine);
     if (FAILED(created))
         return static_cast<DWORD>(created);
-    // The entry's reference on the engine keeps it alive to the end of this mode.
-    const com::ComPtr<CSetupEngine> reference(engine);
-
-    // The temporary copy is marked for deletion however the engine ends.
+    // The temporary copy is marked for deletion however the engine ends, after
+    // the engine is gone: its setup stream holds the copy open until then.
     struct cleanup_on_exit {
         ~cleanup_on_exit() { CleanupTempLaunch(); }
     } const cleanup;
+    // The entry's reference on the engine keeps it alive to the end of this mode.
+    const com::ComPtr<CSetupEngine> reference(engine);
 
     if (!log_path.empty())
         engine->SetDebugLogPath(log_path);

@@ -1,6 +1,6 @@
-// Tessarel.exe itself as a real process: until the suite engine exists, its
-// engine mode ends with a failure status; its proxy mode serves the pipe; it
-// cleans up its temporary copy, and no test hook reaches it.
+// Tessarel.exe itself as a real process: without a payload its engine ends
+// for the missing setup.xml, its proxy mode serves the pipe, it cleans up its
+// temporary copy, and no test hook reaches it.
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr DWORD kEngineMissing = 0x80004001; // E_NOTIMPL
+constexpr DWORD kNoSetupXml = 0x80040706;
 
 std::vector<std::wstring> Split(const std::wstring& joined)
 {
@@ -66,7 +66,7 @@ protected:
     SetupFolder files_{TESSAREL_EXE};
 };
 
-TEST_F(Product, EngineModeEndsWithAFailureAndLeavesNoCopy)
+TEST_F(Product, EngineModeWithoutPayloadEndsWithAFailureAndLeavesNoCopy)
 {
     // What steers the test engine means nothing to the product.
     const std::wstring record = files_.file(L"record.ini");
@@ -76,13 +76,15 @@ TEST_F(Product, EngineModeEndsWithAFailureAndLeavesNoCopy)
     const std::wstring before = PendingRenames();
     const std::wstring log = files_.file(L"log.txt");
 
-    EXPECT_EQ(RunProgram(files_.setup(), L"/debuglog\"" + log + L"\""), kEngineMissing);
+    // Silent: no message box waits for a user.
+    EXPECT_EQ(RunProgram(files_.setup(), L"/silent /debuglog\"" + log + L"\""), kNoSetupXml);
 
     for (const wchar_t* name : {L"KR_TEST_ENGINE_RECORD", L"KR_TEST_ENGINE_INIT", L"KR_TEST_ENGINE_RUN"})
         SetEnvironmentVariableW(name, nullptr);
     EXPECT_FALSE(Exists(record));
     const std::wstring text = ReadUtf16(log);
-    EXPECT_NE(text.find(L"Original exit status: 0x80004001, final exit status: 0x80004001"), std::wstring::npos)
+    EXPECT_NE(text.find(L"No setup.xml was present in the setup stream"), std::wstring::npos) << text;
+    EXPECT_NE(text.find(L"Original exit status: 0x80040706, final exit status: 0x80040706"), std::wstring::npos)
         << text;
 
     // The copy marked itself for removal, and the first process removed it and its folder.

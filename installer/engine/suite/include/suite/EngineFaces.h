@@ -1,0 +1,81 @@
+#pragma once
+
+// What the engine asks of parts that are built elsewhere or not yet: reading
+// setup.xml into the model, the suite's self-update and its saved state. Each
+// has a default here; tests put stand-ins in their place.
+
+#include <windows.h>
+
+#include <functional>
+#include <map>
+
+#include "kr/stringx.h"
+#include "properties/Properties.h"
+
+class CSetupEngine;
+
+// Reads the setup.xml file at path into the engine's model: S_OK, or the
+// failure to open or parse it; throws what the reader throws.
+using SetupXmlLoader = std::function<HRESULT(CSetupEngine& engine, const _stringx& path)>;
+
+// The suite's self-update.
+class IUpdateHandler {
+public:
+    virtual ~IUpdateHandler() = default;
+
+    virtual void SetUpdatedFrom(const _stringx& address) = 0;
+    // Reads the update description; found tells whether an update entry was chosen.
+    virtual HRESULT DownloadUpdateDescription(bool& found) = 0;
+    // The address of the chosen entry; empty when none.
+    virtual _stringx ChosenAddress() = 0;
+    // Starts the updated suite with the remaining command line; launched tells
+    // whether it was started, and the result is its exit code or the failure.
+    virtual HRESULT DownloadAndLaunchUpdate(const _stringx& address, const _stringx& commandLine,
+                                            bool& launched) = 0;
+};
+
+// No update description is ever found.
+class CNoUpdateHandler : public IUpdateHandler {
+public:
+    void SetUpdatedFrom(const _stringx&) override {}
+    HRESULT DownloadUpdateDescription(bool& found) override
+    {
+        found = false;
+        return S_FALSE;
+    }
+    _stringx ChosenAddress() override { return _stringx(); }
+    HRESULT DownloadAndLaunchUpdate(const _stringx&, const _stringx&, bool& launched) override
+    {
+        launched = false;
+        return S_FALSE;
+    }
+};
+
+// The suite's saved state, kept in memory for this run only: nothing is
+// written to a state file and no run resumes from one.
+class CMemoryState : public IPropertyStateWriter {
+public:
+    void SaveProperty(const _stringx& name, const _stringx& value) override { m_values[L"Properties"][name] = value; }
+    void SaveParcelValue(const _stringx& parcelId, const _stringx& name, const _stringx& value) override
+    {
+        m_values[_stringx(L"Parcel_") + parcelId][name] = value;
+    }
+    // Empty when the section or the name was never saved.
+    _stringx Value(const _stringx& section, const _stringx& name) const;
+
+    // A file that is removed with the staged files at the end of the run.
+    void MarkFileStaged(const _stringx& path) { m_stagedFiles.push_back(path); }
+    const kr::stringx_vector& StagedFiles() const noexcept { return m_stagedFiles; }
+    void RemoveStagedFiles();
+
+    void SetStagingFolder(const _stringx& folder) { m_stagingFolder = folder; }
+    const _stringx& StagingFolder() const noexcept { return m_stagingFolder; }
+
+private:
+    struct Less {
+        bool operator()(const _stringx& a, const _stringx& b) const noexcept { return a.compare(b) < 0; }
+    };
+    std::map<_stringx, std::map<_stringx, _stringx, Less>, Less> m_values;
+    kr::stringx_vector m_stagedFiles;
+    _stringx m_stagingFolder;
+};

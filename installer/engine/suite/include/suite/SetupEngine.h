@@ -1,0 +1,224 @@
+#pragma once
+
+// The one engine object of a launcher process in engine mode: the suite's
+// property store, its model, the setup stream and the suite-instance mutex,
+// the automation object Bootstrap with its event source, and the services the
+// conditions, the parcels and the setup.xml reader reach through the
+// process-wide engine pointer.
+
+#include <windows.h>
+
+#include <memory>
+#include <set>
+#include <span>
+
+#include <com/ConnectionPoint.h>
+#include <com/Dispatch.h>
+#include <com/Object.h>
+
+#include "automation/Interfaces.h"
+#include "conditions/SetupEngine.h"
+#include "kr/handle_holder.h"
+#include "kr/stringx.h"
+#include "parcels/EngineServices.h"
+#include "properties/Properties.h"
+#include "suite/EngineFaces.h"
+#include "suite/SuiteModel.h"
+#include "suitemodel/SuiteModelBuilder.h"
+
+class STREAM;
+
+// Names compared without regard to case.
+struct NoCaseLess {
+    bool operator()(const _stringx& a, const _stringx& b) const noexcept { return a.compare(b) < 0; }
+};
+using NameSet = std::set<_stringx, NoCaseLess>;
+
+class CSetupEngine : public com::ObjectRoot,
+                     public com::ConnectionPointContainer,
+                     public com::DispatchImpl<IBootstrap2>,
+                     public ISetupEngine,
+                     public IEngineServices,
+                     public ISuiteModelBuilder {
+public:
+    CSetupEngine();
+    virtual ~CSetupEngine();
+
+    static std::span<const com::InterfaceEntry> InterfaceTable() noexcept;
+
+    // IUnknown: the entry creates the engine with new and owns one reference.
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
+    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) Release() override;
+
+    // Start-up, run and end as the launcher's entry calls them.
+    HRESULT Initialize(BSTR commandLine, bool* exitNow);
+    HRESULT DetermineFeatureStates();
+    void ShutdownUIThread();
+    void OnBootstrapEvent(EnumBootstrapState state);
+    void SetDebugLogPath(const _stringx& path) { m_debugLogPath = path; }
+
+    // Seams for what this engine does not build itself yet; tests put stand-ins in.
+    void SetSetupXmlLoader(SetupXmlLoader loader) { m_loadSetupXml = std::move(loader); }
+    void SetUpdateHandler(std::unique_ptr<IUpdateHandler> handler) { m_update = std::move(handler); }
+    void SetUserInterfaceStarted(bool started) noexcept { m_uiStarted = started; }
+
+    // Properties.
+    void SetProperty(const _stringx& name, const _stringx& value, bool overwriteLocked) override;
+    _stringx GetProperty(const _stringx& name) override { return m_properties.GetAttribute(name); }
+    CProperties& Properties() noexcept { return m_properties; }
+    _stringx FormatString(const _stringx& text) override;
+    _stringx ResolveStringId(const _stringx& id) override;
+    void RequestDelayedReboot() override;
+    HRESULT ReportStagingProgress(const _stringx& file, ULONGLONG current, ULONGLONG maximum);
+    void ReportError(EnumBootstrapErrorSource source, HRESULT hr, const _stringx& text, IParcel* parcel);
+
+    // Initialisation's services.
+    void InitializePathProperties();
+    void InitializeState() override;
+    HRESULT ApplyPropertySetters();
+    bool ValidateCommandLine(const _stringx& commandLine);
+    _stringx LogCommandLine(const _stringx& commandLine) const;
+
+    // Members that tests and later parts read.
+    CSuiteModel& Model() noexcept { return *m_model; }
+    const _stringx& StagingFolder() const noexcept { return m_supportFolder; }
+    const _stringx& LogFolder() const noexcept { return m_logFolder; }
+    const _stringx& UpdateUrl() const noexcept { return m_updateUrl; }
+    const _stringx& RemainingCommandLine() const noexcept { return m_remainingCommandLine; }
+    bool PasswordValid() const noexcept { return m_passwordValid; }
+    bool ReverseUninstallOrder() const noexcept { return m_reverseUninstallOrder; }
+    bool IsMaintenance() const noexcept { return m_maintenance; }
+    bool IsPassive() const noexcept { return m_passive; }
+    bool HoldsInstanceMutex() const noexcept { return m_instanceMutex.get() != nullptr; }
+    HRESULT Status() const noexcept { return m_status; }
+    static const NameSet& CommandLineReservedNames();
+    static const NameSet& AutomationReservedNames();
+
+    // ISuiteModelBuilder: what the setup.xml reader builds. Classes that are
+    // not built yet are answered with none, which skips their elements.
+    void InitializeUI(CResource& resource) override;
+    CParcel* CreateParcel(const _stringx& typeName) override;
+    CTransaction& AddTransaction(std::unique_ptr<CTransaction> transaction) override;
+    std::vector<CTransaction*> Transactions() override;
+    CTransaction* OpenTransaction() override { return m_model->openTransaction; }
+    void SetOpenTransaction(CTransaction* transaction) override { m_model->openTransaction = transaction; }
+    CInstallMode& AddInstallMode(std::unique_ptr<CInstallMode> mode) override;
+    CPropertySetter& AddPropertySetter(std::unique_ptr<CPropertySetter> setter) override;
+    CAbortCondition& AddAbortCondition(std::unique_ptr<CAbortCondition> condition) override;
+    IEventAction* AddEventAction(int eventType, const _stringx& actionId) override;
+    CResource* NewUIResource(const ElementAttributes& attributes) override;
+    CResource* AddResource(const ElementAttributes& attributes) override;
+    CAction* AddAction(const _stringx& elementName, const ElementAttributes& attributes) override;
+    CFeature* AddFeature(CFeature* parent, const ElementAttributes& attributes) override;
+    IConditionContainer* FeatureConditionTarget(CFeature& feature, const _stringx& slot) override;
+    CPackage* SetPackage(CParcel& parcel, const ElementAttributes& attributes) override;
+    CFolder* SetRootFolder(CPackage& package, const ElementAttributes& attributes) override;
+    CFolder* AddSubFolder(CFolder& parent, const ElementAttributes& attributes) override;
+    CFile* AddPackageFile(CPackage& package, const ElementAttributes& attributes) override;
+    CFile* AddFolderFile(CFolder& folder, const ElementAttributes& attributes) override;
+    CProperties* ArpInfo() override { return nullptr; }
+    CProperties* LanguageManager() override { return nullptr; }
+    CProperties* StringTable(LANGID) override { return nullptr; }
+    bool AddWindowsFeatureItem(const _wstringx&) override { return false; }
+    void AddWindowsFeatureDependencies(const _wstringx&, const std::vector<_wstringx>&) override {}
+    bool AddWindowsFeatureOSDefinition(const _wstringx&, const _wstringx&) override { return false; }
+    void SetWindowsFeatureList(const _wstringx&, const _wstringx&, const _wstringx&) override {}
+
+    // ISetupEngine
+    HRESULT CreateSuiteObject(const _stringx& name, IDispatch** object, HMODULE* module) override;
+
+    // IEngineServices
+    EnumInstallMode GetInstallMode() override { return m_installMode; }
+    bool IsSilent() override { return m_silent; }
+    bool IsElevated() override { return m_elevated; }
+    bool IsAfterReboot() override { return m_rebooted; }
+    _stringx GetSuiteId() override { return m_properties.GetAttribute(L"SuiteId"); }
+    kr::stringx_vector GetHiddenPropertyNames() override { return m_hiddenNames; }
+    _stringx GetParcelLogFolder() override { return m_logFolder; }
+    VARIANT_BOOL* CancelCell() override { return &m_uiAnswer; }
+    HRESULT Fire_OnInstallingParcel(IParcel* parcel, VARIANT_BOOL* cancel) override;
+    HRESULT Fire_OnQueryReboot(IParcel* parcel, VARIANT_BOOL* rebootNow) override;
+    HRESULT Fire_OnQueryParcelNotDetected(IParcel* parcel, VARIANT_BOOL* abort) override;
+    HRESULT Fire_OnPromptForSourceMedia(IParcel* parcel, BSTR sourceFile, VARIANT_BOOL* cancel,
+                                        BSTR* mediaPath) override;
+    HRESULT Fire_OnActionEventInfo(BSTR message, int current, int maximum, EnumProgressFlags flags,
+                                   VARIANT_BOOL* cancel) override;
+    void SetLastRebootAnswer(bool rebootNow) override { m_lastRebootAnswer = rebootNow; }
+    HRESULT RunAction(const _stringx& actionId, IParcel2* parcel) override;
+    void GetParcelClients(const _stringx& parcelId, kr::stringx_vector& clients) override;
+    HRESULT WriteParcelClients(const _stringx& parcelId, const kr::stringx_vector& clients) override;
+    bool AddSuiteToClients(kr::stringx_vector& clients) override;
+    bool RemoveSuiteFromClients(kr::stringx_vector& clients) override;
+    IPropertyStateWriter& StateWriter() override { return m_savedState; }
+    void SaveParcelState(const _stringx& parcelId, int action, int detected, bool complete) override;
+    LONG LaunchElevatedExe(const _stringx& program, const _stringx& arguments, const _stringx& verb, int show,
+                           bool wait, CProxyExeCallbackWrapper& callbacks) override;
+
+    // Firings of _IBootstrapEvents; each returns the last sink's result.
+    HRESULT Fire_OnBootstrapEvent(EnumBootstrapState state, VARIANT_BOOL* cancel);
+    HRESULT Fire_OnError(IBootstrapError* error);
+    HRESULT Fire_OnStagingProgress(BSTR file, LONGLONG current, LONGLONG maximum, VARIANT_BOOL* cancel);
+
+    // IBootstrap2
+    STDMETHODIMP get_Property(BSTR name, BSTR* value) override;
+    STDMETHODIMP put_Property(BSTR name, BSTR value) override;
+    STDMETHODIMP get_Parcels(IParcels** parcels) override;
+    STDMETHODIMP get_InstallMode(EnumInstallMode* mode) override;
+    STDMETHODIMP put_InstallMode(EnumInstallMode mode) override;
+    STDMETHODIMP get_BootstrapState(EnumBootstrapState* state) override;
+    STDMETHODIMP get_CommandLine(BSTR* commandLine) override;
+    STDMETHODIMP LogInfo(BSTR text) override;
+    STDMETHODIMP get_ExitStatus(HRESULT* status) override;
+    STDMETHODIMP get_Features(IFeatures** features) override;
+    STDMETHODIMP get_IsMaintenance(VARIANT_BOOL* maintenance) override;
+    STDMETHODIMP SubstitutePropertyValues(BSTR original, BSTR* formatted) override;
+    STDMETHODIMP ResolveString(BSTR id, BSTR* resolved) override;
+    STDMETHODIMP ResolveStringAndPerformSubstitutionForEmbeddedProperties(BSTR id, BSTR* resolved) override;
+    STDMETHODIMP IsUpdateAvailable(VARIANT_BOOL* available) override;
+    STDMETHODIMP InstallUpdate() override;
+    STDMETHODIMP RunAction(BSTR action) override;
+
+private:
+    void SetPassword(const _stringx& entered);
+    HRESULT CheckForSuiteUpdate(const _stringx& commandLine, bool* exitNow);
+    void TakeSuiteId(const _stringx& value);
+
+    com::ConnectionPoint m_events;
+    CProperties m_properties;
+    std::unique_ptr<CSuiteModel> m_model;
+    _stringx m_supportFolder;
+    _stringx m_launcherFolder;
+    VARIANT_BOOL m_uiAnswer = VARIANT_FALSE;
+    EnumInstallMode m_installMode = eimInvalid;
+    EnumBootstrapState m_bootstrapState = ebsInitializing;
+    _stringx m_remainingCommandLine;
+    bool m_uiStarted = false;
+    bool m_keepStagedFiles = false;
+    bool m_elevated = false;
+    HRESULT m_status = S_OK;
+    std::unique_ptr<STREAM> m_stream;
+    _stringx m_launcherPath;
+    bool m_passwordValid = false;
+    bool m_rebooted = false;
+    bool m_delayedReboot = false;
+    bool m_silent = false;
+    bool m_passive = false;
+    bool m_maintenance = false;
+    bool m_lastRebootAnswer = false;
+    kr::handle_holder m_instanceMutex;
+    _stringx m_debugLogPath;
+    _stringx m_logFolder;
+    _stringx m_updateUrl;
+    bool m_scriptDebugging = false;
+    _stringx m_symbolPath;
+    kr::stringx_vector m_hiddenNames;
+    bool m_hiddenNamesSet = false;
+    bool m_reverseUninstallOrder = false;
+    CMemoryState m_savedState;
+    SetupXmlLoader m_loadSetupXml;
+    std::unique_ptr<IUpdateHandler> m_update;
+};
+
+// A property of the process's engine; empty when unknown or when no engine is there.
+_stringx GetEngineProperty(const _stringx& name);
