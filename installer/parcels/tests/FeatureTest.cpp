@@ -8,8 +8,6 @@
 #include <string>
 #include <vector>
 
-#include <com/Bstr.h>
-
 #include "ParcelTestSupport.h"
 #include "parcels/Feature.h"
 #include "parcels/FeatureHost.h"

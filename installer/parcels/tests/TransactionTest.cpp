@@ -400,8 +400,9 @@ TEST_F(TransactionRun, OutOfProcessRequests)
         EXPECT_EQ(host.records[1], nullptr);
         const std::wstring log = trace.Messages();
         EXPECT_NE(log.find(L"Running with out-proc transaction"), std::wstring::npos);
-        if (c.endLog)
+        if (c.endLog) {
             EXPECT_NE(log.find(c.endLog), std::wstring::npos) << log;
+        }
     }
 }
 
