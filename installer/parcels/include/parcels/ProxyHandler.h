@@ -11,6 +11,7 @@
 
 #include "kr/stringx.h"
 #include "parcels/NamedPipeHandler.h"
+#include "parcels/ProxyConnection.h"
 
 class CProxyHandler;
 
@@ -24,7 +25,7 @@ protected:
     ~IProxyHandler() = default;
 };
 
-class CProxyHandler : public CNamedPipeHandler {
+class CProxyHandler : public CNamedPipeHandler, public IProxyConnection {
 public:
     // Engine side: a connected pipe and the proxy's process (both owned; the process may be null).
     CProxyHandler(HANDLE pipe, HANDLE process) noexcept;
@@ -40,7 +41,8 @@ public:
     DWORD Handshake();
     // One request and its first reply's status: 87 for null data with a
     // length, the write's error, or 233 when no reply of at least one word came.
-    DWORD SendRequest(DWORD code, DWORD value, const void* data1, DWORD length1, const void* data2, DWORD length2);
+    DWORD SendRequest(DWORD code, DWORD value, const void* data1, DWORD length1, const void* data2,
+                      DWORD length2) override;
     // The next message's payload, or nothing after a failed read.
     std::optional<PipeBytes> ReadReply();
     // Tells the proxy to end and waits up to 15 s for its process.
