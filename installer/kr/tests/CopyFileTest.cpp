@@ -50,20 +50,6 @@ protected:
     void SetUp() override { kr::set_copy_progress_callback(&Recorder::Callback, &recorder); }
     void TearDown() override { kr::set_copy_progress_callback(nullptr, nullptr); }
 
-    size_t FilesIn(const std::wstring& path)
-    {
-        size_t count = 0;
-        WIN32_FIND_DATAW data;
-        HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &data);
-        if (find == INVALID_HANDLE_VALUE)
-            return 0;
-        do {
-            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                ++count;
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
-        return count;
-    }
 
     Recorder recorder;
     TestFolder folder;

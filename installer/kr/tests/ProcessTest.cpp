@@ -7,6 +7,7 @@
 #include "TestFolder.h"
 #include "kr/elevation.h"
 #include "kr/library_state.h"
+#include "NotElevatedProcess.h"
 
 namespace {
 
@@ -188,39 +189,10 @@ TEST(ProcessTree, NothingToWaitFor)
     EXPECT_EQ(kr::find_child_process(GetCurrentProcessId(), GetCurrentProcess(), true), 0u);
 }
 
-// Starts the helper with a token whose Administrators group is for denial
-// only, the way a non-elevated administrator runs.
+// Starts the helper as a non-elevated administrator.
 DWORD RunFiltered(const std::wstring& arguments)
 {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, &token))
-        return ~0u;
-    PSID administrators = nullptr;
-    SID_IDENTIFIER_AUTHORITY authority = SECURITY_NT_AUTHORITY;
-    AllocateAndInitializeSid(&authority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
-                             &administrators);
-    SID_AND_ATTRIBUTES disabled = {administrators, 0};
-    HANDLE restricted = nullptr;
-    const BOOL made = CreateRestrictedToken(token, 0, 1, &disabled, 0, nullptr, 0, nullptr, &restricted);
-    FreeSid(administrators);
-    CloseHandle(token);
-    if (!made)
-        return ~0u;
-    std::wstring command_line = L"\"" + Helper() + L"\" " + arguments;
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    const BOOL started = CreateProcessAsUserW(restricted, nullptr, command_line.data(), nullptr, nullptr, FALSE, 0,
-                                              nullptr, nullptr, &startup, &process);
-    CloseHandle(restricted);
-    if (!started)
-        return ~0u;
-    WaitForSingleObject(process.hProcess, 10000);
-    DWORD code = ~0u;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
+    return RunWithAdministratorsDenied(L"\"" + Helper() + L"\" " + arguments, 10000);
 }
 
 TEST(Elevation, FilteredTokenIsNotElevated)

@@ -83,3 +83,18 @@ void RemoveTree(const std::wstring& path)
     }
     RemoveDirectoryW(path.c_str());
 }
+
+size_t FilesIn(const std::wstring& folder)
+{
+    size_t count = 0;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return 0;
+    do {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            ++count;
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return count;
+}

@@ -28,5 +28,7 @@ bool Exists(const std::wstring& path);
 void MakeFolder(const std::wstring& path);
 // The folder of the running test program, with a trailing backslash.
 std::wstring ProgramFolder();
+// How many files (not folders) a folder holds.
+size_t FilesIn(const std::wstring& folder);
 // Removes a folder and everything in it.
 void RemoveTree(const std::wstring& path);

@@ -91,20 +91,6 @@ protected:
         return kr::copy_file(_stringx(source.c_str()), _stringx(target.c_str()), kr::copy_chunk_size, times);
     }
 
-    size_t FilesIn(const std::wstring& path) const
-    {
-        size_t count = 0;
-        WIN32_FIND_DATAW data;
-        HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &data);
-        if (find == INVALID_HANDLE_VALUE)
-            return 0;
-        do {
-            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                ++count;
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
-        return count;
-    }
 
     WebServer server;
     TestFolder folder;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "EngineTestSupport.h"
+#include "NotElevatedProcess.h"
 
 namespace {
 
@@ -20,40 +21,13 @@ std::wstring Variable(const wchar_t* name)
     return length && length < MAX_PATH ? value : L"";
 }
 
-// Runs this program with the filter under a restricted token; its exit code, or ~0.
+// Runs this program with the filter as a non-elevated administrator; its exit code.
 DWORD RunRestricted(const std::wstring& filter)
 {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, &token))
-        return ~0u;
-    PSID administrators = nullptr;
-    SID_IDENTIFIER_AUTHORITY authority = SECURITY_NT_AUTHORITY;
-    AllocateAndInitializeSid(&authority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
-                             &administrators);
-    SID_AND_ATTRIBUTES disabled = {administrators, 0};
-    HANDLE restricted = nullptr;
-    const BOOL made = CreateRestrictedToken(token, 0, 1, &disabled, 0, nullptr, 0, nullptr, &restricted);
-    FreeSid(administrators);
-    CloseHandle(token);
-    if (!made)
-        return ~0u;
     wchar_t self[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring command = L"\"" + std::wstring(self) + L"\" --gtest_also_run_disabled_tests --gtest_filter=" + filter;
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    const BOOL started = CreateProcessAsUserW(restricted, nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                              nullptr, &startup, &process);
-    CloseHandle(restricted);
-    if (!started)
-        return ~0u;
-    WaitForSingleObject(process.hProcess, 30000);
-    DWORD code = ~0u;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
+    return RunWithAdministratorsDenied(
+        L"\"" + std::wstring(self) + L"\" --gtest_also_run_disabled_tests --gtest_filter=" + filter, 30000);
 }
 
 TEST(RestrictedChild, DISABLED_Report)
