@@ -13,7 +13,9 @@
 namespace {
 
 // After a successful initialisation the run is not built yet.
-constexpr DWORD kInitialized = 0x80004001; // E_NOTIMPL
+// Initialisation went through: the run that follows it (feature states on)
+// comes with the engine run and answers E_NOTIMPL until then.
+constexpr DWORD kInitialized = 0x80004001;
 
 class PackedEngine : public ::testing::Test {
 protected:

@@ -14,7 +14,9 @@ namespace {
 constexpr wchar_t kSuiteId[] = L"{3F6C2B1A-9D4E-4E8B-A7C1-5B2D0E9F8A61}";
 constexpr DWORD kAnotherInstance = 0x80040711;
 // After a successful initialisation the run is not built yet.
-constexpr DWORD kInitialized = 0x80004001; // E_NOTIMPL
+// Initialisation went through: the run that follows it (feature states on)
+// comes with the engine run and answers E_NOTIMPL until then.
+constexpr DWORD kInitialized = 0x80004001;
 
 TEST(SuiteProcess, SecondRunOfTheSuiteWaitsForTheFirst)
 {

@@ -46,7 +46,19 @@ STDMETHODIMP CSetupEngine::get_Parcels(IParcels** parcels)
     if (!parcels)
         return E_POINTER;
     *parcels = nullptr;
-    return E_NOTIMPL;
+    auto& collection = m_model->parcelCollection;
+    if (!collection) {
+        com::ComPtr<com::Object<CParcelCollection>> made;
+        HRESULT hr = com::MakeObject(made);
+        for (const auto& parcel : m_model->parcels) {
+            if (SUCCEEDED(hr))
+                hr = made->Add(parcel->GetId(), static_cast<IParcel*>(parcel.Get()));
+        }
+        if (FAILED(hr))
+            return hr;
+        collection = std::move(made);
+    }
+    return collection->QueryInterface(IID_IParcels, reinterpret_cast<void**>(parcels));
 }
 
 STDMETHODIMP CSetupEngine::get_InstallMode(EnumInstallMode* mode)
@@ -95,7 +107,19 @@ STDMETHODIMP CSetupEngine::get_Features(IFeatures** features)
     if (!features)
         return E_POINTER;
     *features = nullptr;
-    return E_NOTIMPL;
+    auto& collection = m_model->featureCollection;
+    if (!collection) {
+        com::ComPtr<com::Object<CFeatureCollection>> made;
+        HRESULT hr = com::MakeObject(made);
+        for (CFeature* feature : m_model->topLevelFeatures) {
+            if (SUCCEEDED(hr))
+                hr = made->Add(feature->GetName(), static_cast<IFeature*>(feature));
+        }
+        if (FAILED(hr))
+            return hr;
+        collection = std::move(made);
+    }
+    return collection->QueryInterface(IID_IFeatures, reinterpret_cast<void**>(features));
 }
 
 STDMETHODIMP CSetupEngine::get_IsMaintenance(VARIANT_BOOL* maintenance)

@@ -4,6 +4,8 @@
 
 #include "suite/SetupEngine.h"
 
+#include "kr/registry.h"
+
 namespace {
 
 constexpr wchar_t kParcelClientsKey[] = L"Software\\Korvanstilmer\\SuiteInstallers\\Parcels\\";
@@ -18,25 +20,9 @@ HRESULT CSetupEngine::RunAction(const _stringx&, IParcel2*)
 void CSetupEngine::GetParcelClients(const _stringx& parcelId, kr::stringx_vector& clients)
 {
     clients.clear();
-    const _stringx key = _stringx(kParcelClientsKey) + parcelId;
-    DWORD bytes = 0;
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"Clients", RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ |
-                     RRF_NOEXPAND, nullptr, nullptr, &bytes) != ERROR_SUCCESS || bytes < sizeof(wchar_t))
-        return;
-    std::vector<wchar_t> text(bytes / sizeof(wchar_t) + 1);
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"Clients", RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ |
-                     RRF_NOEXPAND, nullptr, text.data(), &bytes) != ERROR_SUCCESS)
-        return;
-    const _stringx list(text.data());
-    size_t start = 0;
-    while (start < list.length()) {
-        size_t end = list.find(L' ', start);
-        if (end == _stringx::npos)
-            end = list.length();
-        if (end > start)
-            clients.push_back(list.substr(start, end - start));
-        start = end + 1;
-    }
+    const _stringx list = kr::reg_read_string(HKEY_LOCAL_MACHINE, _stringx(kParcelClientsKey) + parcelId, L"Clients",
+                                              _stringx());
+    list.split(L' ', kr::split_skip_empty, clients);
 }
 
 HRESULT CSetupEngine::WriteParcelClients(const _stringx&, const kr::stringx_vector&)

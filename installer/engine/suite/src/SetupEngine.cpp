@@ -72,6 +72,7 @@ CSetupEngine::CSetupEngine()
     AddConnectionPoint(m_events);
     SetSetupEngine(this);
     SetEngineServices(this);
+    SetFeatureHost(this);
 
     m_launcherPath = ModulePath();
     const size_t slash = m_launcherPath.rfind(L"\\");
@@ -106,8 +107,9 @@ CSetupEngine::~CSetupEngine()
     }
     m_stream.reset();
     // The engine pointer stays: nothing may use it after the engine is gone,
-    // and the services face goes with the parcels it served.
+    // and the services faces go with the parcels and features they served.
     SetEngineServices(nullptr);
+    SetFeatureHost(nullptr);
 }
 
 STDMETHODIMP CSetupEngine::QueryInterface(REFIID iid, void** out)

@@ -1,8 +1,8 @@
 // The engine's side of the setup.xml reader: the model's lists, the parcel
-// factory and the start-up steps the reader triggers. Resources, actions,
-// features, packages, event actions, Add/Remove Programs information, string
-// tables and Windows-feature definitions are not built yet: their members
-// answer none, and the reader skips those elements.
+// factory, the selection tree and the start-up steps the reader triggers.
+// Resources, actions, packages, event actions, Add/Remove Programs
+// information, string tables and Windows-feature definitions are not built
+// yet: their members answer none, and the reader skips those elements.
 
 #include "suite/SetupEngine.h"
 
@@ -95,14 +95,25 @@ CAction* CSetupEngine::AddAction(const _stringx&, const ElementAttributes&)
     return nullptr;
 }
 
-CFeature* CSetupEngine::AddFeature(CFeature*, const ElementAttributes&)
+CFeature* CSetupEngine::AddFeature(CFeature* parent, const ElementAttributes& attributes)
 {
-    return nullptr;
+    CFeature* made = nullptr;
+    if (FAILED(CFeature::CreateInstance(&made)) || !made)
+        return nullptr;
+    m_model->features.push_back(com::ComPtr<CFeature>::Adopt(made));
+    if (parent)
+        parent->AddChild(*made);
+    else
+        m_model->topLevelFeatures.push_back(made);
+    for (const ElementAttribute& attribute : attributes)
+        made->SetAttribute(attribute.name, attribute.value);
+    return made;
 }
 
-IConditionContainer* CSetupEngine::FeatureConditionTarget(CFeature&, const _stringx&)
+IConditionContainer* CSetupEngine::FeatureConditionTarget(CFeature& feature, const _stringx& slot)
 {
-    return nullptr;
+    feature.SetConditionSlot(slot);
+    return &feature;
 }
 
 CPackage* CSetupEngine::SetPackage(CParcel&, const ElementAttributes&)
@@ -128,4 +139,22 @@ CFile* CSetupEngine::AddPackageFile(CPackage&, const ElementAttributes&)
 CFile* CSetupEngine::AddFolderFile(CFolder&, const ElementAttributes&)
 {
     return nullptr;
+}
+
+CParcel* CSetupEngine::FindParcel(const _stringx& id)
+{
+    for (const auto& parcel : m_model->parcels) {
+        if (parcel->GetId() == id)
+            return parcel.Get();
+    }
+    return nullptr;
+}
+
+bool CSetupEngine::IsTopLevelFeature(const _stringx& name)
+{
+    for (CFeature* feature : m_model->topLevelFeatures) {
+        if (feature->GetName() == name)
+            return true;
+    }
+    return false;
 }

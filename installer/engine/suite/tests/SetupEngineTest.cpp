@@ -6,6 +6,7 @@
 #include "EngineTestSupport.h"
 #include "kr/bootstrap_exception.h"
 #include "kr/com_exception.h"
+#include "setupxml/SetupXmlReader.h"
 #include "suite/EnginePaths.h"
 
 using engine_testing::EventSink;
@@ -303,6 +304,86 @@ TEST(SuiteModelBuildingTest, ListsAndStateOfTheModel)
     }
     engine->SetProperty(L"SuiteId", L"{6A0D4C1E-2B3F-4D5A-8E9F-0A1B2C3D4E5F}", false);
     model.InitializeState();
+}
+
+// The selection tree and the parcels read from setup.xml reach the engine's
+// automation collections and the features' host.
+TEST(SuiteModelBuildingTest, FeaturesAndParcelsReachTheCollections)
+{
+    const auto engine = NewEngine();
+    const engine_testing::TempFile xml(
+        L"\xFEFF<Setup xmlns=\"korvanstilmer/2018/bootstrap\" SuiteId=\"{6A0D4C1E-2B3F-4D5A-8E9F-0A1B2C3D4E5F}\">"
+        L"<Parcels><Exe Id=\"RuntimeA\"/><Exe Id=\"ToolB\"/></Parcels>"
+        L"<SelectionTree><Selection Name=\"Main\" Install=\"RuntimeA\">"
+        L"<Selection Name=\"Extras\" Install=\"ToolB\"/>"
+        L"<Feature.Visible><When><All/></When></Feature.Visible>"
+        L"</Selection><Selection Name=\"Docs\"/></SelectionTree></Setup>");
+    CSetupXmlReader reader;
+    ASSERT_EQ(S_OK, reader.Load(_stringx(xml.Path().c_str()), *engine.Get()));
+
+    EXPECT_EQ(static_cast<IFeatureHost*>(engine.Get()), FeatureHost());
+    EXPECT_EQ(engine->Model().parcels[1].Get(), engine->FindParcel(L"toolb"));
+    EXPECT_EQ(nullptr, engine->FindParcel(L"Missing"));
+    EXPECT_TRUE(engine->IsTopLevelFeature(L"docs"));
+    EXPECT_FALSE(engine->IsTopLevelFeature(L"Extras"));
+    ASSERT_EQ(3u, engine->Model().features.size());
+
+    com::ComPtr<IParcels> parcels;
+    ASSERT_EQ(S_OK, engine->get_Parcels(parcels.Put()));
+    long count = 0;
+    EXPECT_EQ(S_OK, parcels->get_Count(&count));
+    EXPECT_EQ(2, count);
+    com::ComPtr<IParcels> again;
+    ASSERT_EQ(S_OK, engine->get_Parcels(again.Put()));
+    EXPECT_EQ(parcels.Get(), again.Get()) << "made once and kept";
+
+    com::ComPtr<IFeatures> features;
+    ASSERT_EQ(S_OK, engine->get_Features(features.Put()));
+    EXPECT_EQ(S_OK, features->get_Count(&count));
+    EXPECT_EQ(2, count) << "top-level features only";
+    VARIANT key;
+    VariantInit(&key);
+    key.vt = VT_BSTR;
+    key.bstrVal = SysAllocString(L"MAIN");
+    com::ComPtr<IFeature> main;
+    EXPECT_EQ(S_OK, features->get_Item(key, main.Put()));
+    VariantClear(&key);
+    ASSERT_TRUE(main);
+    com::ComPtr<IFeatures> children;
+    ASSERT_EQ(S_OK, main->get_Features(children.Put()));
+    EXPECT_EQ(S_OK, children->get_Count(&count));
+    EXPECT_EQ(1, count);
+    EXPECT_EQ(E_POINTER, engine->get_Features(nullptr));
+}
+
+// Shared-parcel client lists: read from the parcel's key, split at spaces;
+// this suite's id is added and removed without regard to case.
+TEST(SuiteModelBuildingTest, ParcelClientLists)
+{
+    const auto engine = NewEngine();
+    engine->SetProperty(L"SuiteId", L"{6A0D4C1E-2B3F-4D5A-8E9F-0A1B2C3D4E5F}", false);
+    const wchar_t* key = L"Software\\Korvanstilmer\\SuiteInstallers\\Parcels\\EngineTestParcel";
+    HKEY opened = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_WRITE, nullptr, &opened,
+                                             nullptr));
+    const std::wstring list = L" {a}  {6a0d4c1e-2b3f-4d5a-8e9f-0a1b2c3d4e5f} ";
+    RegSetValueExW(opened, L"Clients", 0, REG_SZ, reinterpret_cast<const BYTE*>(list.c_str()),
+                   static_cast<DWORD>((list.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(opened);
+
+    kr::stringx_vector clients;
+    engine->GetParcelClients(L"EngineTestParcel", clients);
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, key);
+    ASSERT_EQ(2u, clients.size());
+    EXPECT_EQ(L"{a}", std::wstring(clients[0].c_str()));
+    EXPECT_TRUE(engine->AddSuiteToClients(clients)) << "already there, in another case";
+    EXPECT_EQ(2u, clients.size());
+    EXPECT_FALSE(engine->RemoveSuiteFromClients(clients));
+    EXPECT_EQ(1u, clients.size());
+    EXPECT_TRUE(engine->RemoveSuiteFromClients(clients)) << "no longer there";
+
+    engine->GetParcelClients(L"EngineTestParcel", clients);
+    EXPECT_TRUE(clients.empty()) << "a missing key gives an empty list";
 }
 
 } // namespace

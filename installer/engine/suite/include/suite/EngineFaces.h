@@ -58,7 +58,11 @@ public:
     void SaveProperty(const _stringx& name, const _stringx& value) override { m_values[L"Properties"][name] = value; }
     void SaveParcelValue(const _stringx& parcelId, const _stringx& name, const _stringx& value) override
     {
-        m_values[_stringx(L"Parcel_") + parcelId][name] = value;
+        SaveValue(_stringx(L"Parcel_") + parcelId, name, value);
+    }
+    void SaveValue(const _stringx& section, const _stringx& name, const _stringx& value)
+    {
+        m_values[section][name] = value;
     }
     // Empty when the section or the name was never saved.
     _stringx Value(const _stringx& section, const _stringx& name) const;

@@ -21,6 +21,7 @@
 #include "kr/handle_holder.h"
 #include "kr/stringx.h"
 #include "parcels/EngineServices.h"
+#include "parcels/FeatureHost.h"
 #include "properties/Properties.h"
 #include "suite/EngineFaces.h"
 #include "suite/SuiteModel.h"
@@ -39,6 +40,7 @@ class CSetupEngine : public com::ObjectRoot,
                      public com::DispatchImpl<IBootstrap2>,
                      public ISetupEngine,
                      public IEngineServices,
+                     public IFeatureHost,
                      public ISuiteModelBuilder {
 public:
     CSetupEngine();
@@ -154,6 +156,14 @@ public:
     void SaveParcelState(const _stringx& parcelId, int action, int detected, bool complete) override;
     LONG LaunchElevatedExe(const _stringx& program, const _stringx& arguments, const _stringx& verb, int show,
                            bool wait, CProxyExeCallbackWrapper& callbacks) override;
+
+    // IFeatureHost
+    CParcel* FindParcel(const _stringx& id) override;
+    bool IsTopLevelFeature(const _stringx& name) override;
+    void SaveStateValue(const _stringx& section, const _stringx& key, const _stringx& value) override
+    {
+        m_savedState.SaveValue(section, key, value);
+    }
 
     // Firings of _IBootstrapEvents; each returns the last sink's result.
     HRESULT Fire_OnBootstrapEvent(EnumBootstrapState state, VARIANT_BOOL* cancel);

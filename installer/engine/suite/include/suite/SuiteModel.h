@@ -1,7 +1,8 @@
 #pragma once
 
 // What the setup.xml reader builds for the engine: the suite's transactions,
-// parcels, install modes, setup-level property setters and abort conditions.
+// parcels, features, install modes, setup-level property setters and abort
+// conditions, and the automation collections made from them on first use.
 // The engine owns the model for the whole run; setters are applied and
 // dropped during initialisation.
 
@@ -10,7 +11,9 @@
 
 #include <com/ComPtr.h>
 
+#include "automation/RefCollection.h"
 #include "parcels/AbortCondition.h"
+#include "parcels/Feature.h"
 #include "parcels/Parcel.h"
 #include "parcels/Transaction.h"
 #include "properties/PropertySetter.h"
@@ -19,11 +22,18 @@
 struct CSuiteModel {
     std::vector<std::unique_ptr<CTransaction>> transactions;
     std::vector<com::ComPtr<CParcel>> parcels;
+    // Every feature of the selection tree, which keeps them alive; the
+    // features link their children without references.
+    std::vector<com::ComPtr<CFeature>> features;
+    std::vector<CFeature*> topLevelFeatures;
     std::vector<std::unique_ptr<CInstallMode>> installModes;
     std::vector<std::unique_ptr<CPropertySetter>> propertySetters;
     std::vector<std::unique_ptr<CAbortCondition>> abortConditions;
     // The transaction the reader is inside of; not owned.
     CTransaction* openTransaction = nullptr;
+    // Made on the first read of the engine's Parcels and Features properties.
+    com::ComPtr<com::Object<CParcelCollection>> parcelCollection;
+    com::ComPtr<com::Object<CFeatureCollection>> featureCollection;
 };
 
 [[noreturn]] void ThrowModelEntryMissing();
