@@ -189,6 +189,10 @@ public:
     STDMETHODIMP InstallUpdate() override;
     STDMETHODIMP RunAction(BSTR action) override;
 
+    // Condition reach: what the suite-state conditions read (FindParcel and get_Parcels above serve them too).
+    _stringx GetEngineProperty(const _stringx& name) override { return m_properties.GetAttribute(name); }
+    CFeature* FindFeature(const _stringx& name) override;
+
 private:
     void SetPassword(const _stringx& entered);
     HRESULT CheckForSuiteUpdate(const _stringx& commandLine, bool* exitNow);
