@@ -27,7 +27,8 @@ HRESULT CActionCallClr::Execute(CParcel* parcel)
         return static_cast<HRESULT>(kRefused);
     }
     const _stringx file = Expand(m_file, parcel);
-    const LONG result =
-        engine->NewProxyCalls()->CallClr(halvecall, file, m_name, m_arguments, parcel, NeedsElevatedProxy());
+    const LONG result = CallThroughProxy(*engine, [&](IActionProxyCalls& proxy) {
+        return proxy.CallClr(halvecall, file, m_name, m_arguments, parcel, NeedsElevatedProxy());
+    });
     return ProcessReturnCode(static_cast<DWORD>(result));
 }

@@ -18,6 +18,8 @@ HRESULT CActionCallDll::Execute(CParcel* parcel)
     if (!engine)
         return E_UNEXPECTED;
     // The function name is taken as written.
-    const LONG result = engine->NewProxyCalls()->CallDll(file, m_arguments, parcel, NeedsElevatedProxy());
+    const LONG result = CallThroughProxy(*engine, [&](IActionProxyCalls& proxy) {
+        return proxy.CallDll(file, m_arguments, parcel, NeedsElevatedProxy());
+    });
     return ProcessReturnCode(static_cast<DWORD>(result));
 }

@@ -26,6 +26,8 @@ HRESULT CActionCallPowerShell::Execute(CParcel* parcel)
         return static_cast<HRESULT>(kRefused);
     }
     const _stringx script = Expand(m_file, parcel);
-    const LONG result = engine->NewProxyCalls()->CallPowerShell(halvecall, script, parcel, NeedsElevatedProxy());
+    const LONG result = CallThroughProxy(*engine, [&](IActionProxyCalls& proxy) {
+        return proxy.CallPowerShell(halvecall, script, parcel, NeedsElevatedProxy());
+    });
     return ProcessReturnCode(static_cast<DWORD>(result));
 }

@@ -16,8 +16,9 @@ HRESULT CActionCallQuillex::Execute(CParcel* parcel)
     IActionEngine* engine = ActionEngine();
     if (!engine)
         return E_UNEXPECTED;
-    const LONG result =
-        engine->NewProxyCalls()->CallQuillex(engine->GetStagingFolder(), m_arguments, parcel, NeedsElevatedProxy(),
-                                             engine->IsScriptDebugging(), engine->GetSymbolPath());
+    const LONG result = CallThroughProxy(*engine, [&](IActionProxyCalls& proxy) {
+        return proxy.CallQuillex(engine->GetStagingFolder(), m_arguments, parcel, NeedsElevatedProxy(),
+                                 engine->IsScriptDebugging(), engine->GetSymbolPath());
+    });
     return ProcessReturnCode(static_cast<DWORD>(result));
 }

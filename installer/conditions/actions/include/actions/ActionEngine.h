@@ -37,7 +37,8 @@ public:
     virtual bool ExtractStreamFile(const _stringx& name, const _stringx& path) = 0;
     virtual bool IsScriptDebugging() = 0;
     virtual _stringx GetSymbolPath() = 0;
-    // A new proxy caller for one call, released after it.
+    // A new proxy caller for one call, released after it; none when the
+    // proxy calls are not available.
     virtual std::unique_ptr<IActionProxyCalls> NewProxyCalls() = 0;
 
 protected:
@@ -46,3 +47,14 @@ protected:
 
 // The process's engine as actions see it; null without one.
 IActionEngine* ActionEngine() noexcept;
+
+// The result of a proxy call that found no proxy connection.
+constexpr LONG kNoProxyConnection = 233;
+
+// Makes a proxy caller for one call and runs the call on it.
+template <class Call>
+LONG CallThroughProxy(IActionEngine& engine, Call call)
+{
+    const std::unique_ptr<IActionProxyCalls> proxy = engine.NewProxyCalls();
+    return proxy ? call(*proxy) : kNoProxyConnection;
+}
