@@ -2,10 +2,18 @@
 
 #include <iterator>
 
-// The suite's event actions register their maker here.
-std::unique_ptr<IEventAction> MakeEventAction(const _stringx&)
+#include "conditions/Condition.h"
+#include "kr/trace_log.h"
+
+namespace {
+
+#define EVENT_SOURCE TraceSource{L"EventAction", __LINE__}
+
+} // namespace
+
+std::unique_ptr<IEventAction> MakeEventAction(const _stringx& actionId)
 {
-    return nullptr;
+    return std::make_unique<CEventAction>(actionId);
 }
 
 int ParseEventType(const _stringx& elementName)
@@ -22,4 +30,33 @@ int ParseEventType(const _stringx& elementName)
             return type;
     }
     return kNoEventType;
+}
+
+CEventAction::CEventAction(const _stringx& actionId) : m_actionId(actionId)
+{
+}
+
+void CEventAction::SetAttribute(const _stringx& name, const _stringx& value)
+{
+    if (name == L"DisplayText")
+        m_displayText = value;
+}
+
+void CEventAction::SetCondition(std::unique_ptr<CCondition> condition)
+{
+    m_condition.SetCondition(std::move(condition));
+}
+
+bool CEventAction::EvaluateEntryCondition()
+{
+    CCondition* condition = m_condition.Condition();
+    if (!condition)
+        return true;
+    bool result = false;
+    const HRESULT hr = condition->Evaluate(&result);
+    if (FAILED(hr)) {
+        TraceFormat(EVENT_SOURCE, L"Failed to evaluate event action entry condition, status: 0x%08x", hr);
+        return false;
+    }
+    return result;
 }

@@ -161,9 +161,13 @@ TEST_F(ParcelSetup, AFailingDetectConditionMeansAbsent)
 
 TEST_F(ParcelSetup, EventActionsOfTheParcelsTwoTypesOnly)
 {
-    // No event action class is registered yet: nothing is made.
-    EXPECT_EQ(parcel->AddEventAction(8, _stringx(L"A1")), nullptr);
+    EXPECT_EQ(parcel->AddEventAction(0, _stringx(L"A0")), nullptr);
+    EXPECT_EQ(parcel->AddEventAction(7, _stringx(L"A7")), nullptr);
+    EXPECT_EQ(parcel->AddEventAction(13, _stringx(L"A13")), nullptr);
     EXPECT_EQ(parcel->RunEvents(8), S_FALSE);
+    IEventAction* made = parcel->AddEventAction(8, _stringx(L"A1"));
+    ASSERT_NE(made, nullptr);
+    EXPECT_STREQ(made->GetActionId().c_str(), L"A1");
 
     EXPECT_EQ(parcel->AddEventAction(0, std::make_unique<ScriptedEventAction>(L"A", true)), nullptr);
     EXPECT_EQ(parcel->AddEventAction(13, std::make_unique<ScriptedEventAction>(L"A", true)), nullptr);

@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <oaidl.h>
 
+#include "automation/Interfaces.h"
 #include "kr/stringx.h"
 
 class ISetupEngine {
@@ -20,6 +21,15 @@ public:
     // (null for the launcher's own objects), which the caller frees after the
     // object is released.
     virtual HRESULT CreateSuiteObject(const _stringx& name, IDispatch** object, HMODULE* module) = 0;
+
+    // What the suite-state conditions read of the model.
+    // A property's current value; empty when it is not set.
+    virtual _stringx GetEngineProperty(const _stringx& name) = 0;
+    // The feature or parcel of that name or id, owned by the engine; null when absent.
+    virtual IFeature* FindFeature(const _stringx& name) = 0;
+    virtual IParcel2* FindParcel(const _stringx& id) = 0;
+    // The Parcels collection of the automation face, with a reference.
+    virtual HRESULT STDMETHODCALLTYPE get_Parcels(IParcels** parcels) = 0;
 
 protected:
     ~ISetupEngine() = default;

@@ -38,6 +38,15 @@ HRESULT FakeEngine::CreateSuiteObject(const _stringx& name, IDispatch** object, 
     return objects(name, object, module);
 }
 
+HRESULT FakeEngine::get_Parcels(IParcels** out)
+{
+    *out = parcels;
+    if (!parcels)
+        return E_NOTIMPL;
+    parcels->AddRef();
+    return S_OK;
+}
+
 ScriptedCondition::ScriptedCondition(std::shared_ptr<ConditionRecord> record, bool result, HRESULT evaluateResult,
                                      HRESULT validateResult)
     : m_record(std::move(record)), m_result(result), m_evaluateResult(evaluateResult),

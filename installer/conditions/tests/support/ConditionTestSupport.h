@@ -29,9 +29,17 @@ public:
     _stringx FormatString(const _stringx& text) override;
     void SetProperty(const _stringx& name, const _stringx& value, bool overwriteLocked) override;
     HRESULT CreateSuiteObject(const _stringx& name, IDispatch** object, HMODULE* module) override;
+    _stringx GetEngineProperty(const _stringx& name) override { return store.GetAttribute(name); }
+    IFeature* FindFeature(const _stringx& name) override { return findFeature ? findFeature(name) : nullptr; }
+    IParcel2* FindParcel(const _stringx& id) override { return findParcel ? findParcel(id) : nullptr; }
+    // E_NOTIMPL while no collection is set.
+    HRESULT STDMETHODCALLTYPE get_Parcels(IParcels** parcels) override;
 
     CProperties store;
     ObjectFactory objects;
+    std::function<IFeature*(const _stringx& name)> findFeature;
+    std::function<IParcel2*(const _stringx& id)> findParcel;
+    IParcels* parcels = nullptr;
     int formatCalls = 0;
 };
 

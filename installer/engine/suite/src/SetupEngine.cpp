@@ -3,6 +3,7 @@
 #include "automation/SuiteErrors.h"
 #include "automation/TypeLibrary.h"
 #include "conditions/FormattedString.h"
+#include "conditions/SuiteConditionKinds.h"
 #include "kr/bootstrap_exception.h"
 #include "kr/com_exception.h"
 #include "kr/elevation.h"
@@ -73,6 +74,7 @@ CSetupEngine::CSetupEngine()
     SetSetupEngine(this);
     SetEngineServices(this);
     SetFeatureHost(this);
+    RegisterSuiteConditionKinds();
 
     m_launcherPath = ModulePath();
     const size_t slash = m_launcherPath.rfind(L"\\");

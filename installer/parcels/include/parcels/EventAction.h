@@ -1,9 +1,10 @@
 #pragma once
 
-// What a parcel needs of its event actions (OnParcelConfiguring and
-// OnParcelConfigured) and how the setup.xml reader hands them to it. The
-// event action class itself comes with the suite's actions; until it is
-// registered in MakeEventAction, no event action is made.
+// Event actions: a suite action tied by its Id to a moment of the suite's
+// life, with an optional text for the user interface and an optional entry
+// condition. The engine keeps the suite's events, a parcel its two own
+// (OnParcelConfiguring and OnParcelConfigured); the setup.xml reader hands
+// each its attributes and condition.
 
 #include <memory>
 
@@ -30,7 +31,28 @@ public:
     virtual _stringx GetDisplayText() const = 0;
 };
 
-// The event action for an action id; none while no maker is registered.
+class CEventAction : public IEventAction {
+public:
+    explicit CEventAction(const _stringx& actionId);
+
+    // The event type an event element's name gives.
+    static int ParseEventType(const _stringx& elementName) { return ::ParseEventType(elementName); }
+
+    // Only "DisplayText" (any case) is kept; other attributes leave no trace.
+    void SetAttribute(const _stringx& name, const _stringx& value) override;
+    void SetCondition(std::unique_ptr<CCondition> condition) override;
+    // A condition that fails to evaluate is logged and counts as false.
+    bool EvaluateEntryCondition() override;
+    _stringx GetActionId() const override { return m_actionId; }
+    _stringx GetDisplayText() const override { return m_displayText; }
+
+private:
+    CConditionOwner m_condition;
+    _stringx m_actionId;
+    _stringx m_displayText;
+};
+
+// A new event action for an action id.
 std::unique_ptr<IEventAction> MakeEventAction(const _stringx& actionId);
 
 class IEventContainer {

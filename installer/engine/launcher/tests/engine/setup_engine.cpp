@@ -9,8 +9,6 @@
 
 namespace {
 
-CSetupEngine* g_engine = nullptr;
-
 _stringx Environment(const wchar_t* name)
 {
     wchar_t value[1024] = {};
@@ -43,14 +41,8 @@ _stringx CurrentFolder()
 
 } // namespace
 
-CSetupEngine* SetupEngine()
-{
-    return g_engine;
-}
-
 CSetupEngine::CSetupEngine() : record_path_(Environment(L"KR_TEST_ENGINE_RECORD"))
 {
-    g_engine = this;
 }
 
 CSetupEngine::~CSetupEngine()
@@ -67,7 +59,6 @@ CSetupEngine::~CSetupEngine()
     Record(L"events", events_);
     Record(L"shutdowns", _stringx(shutdowns_));
     Record(L"released", L"1");
-    g_engine = nullptr;
 }
 
 STDMETHODIMP CSetupEngine::QueryInterface(REFIID iid, void** object)

@@ -40,6 +40,3 @@ private:
     _stringx events_;
     int shutdowns_ = 0;
 };
-
-// The process-wide engine, set when it is constructed.
-CSetupEngine* SetupEngine();

@@ -16,6 +16,7 @@
 #include <com/Dispatch.h>
 #include <com/Object.h>
 
+#include "actions/ActionEngine.h"
 #include "automation/Interfaces.h"
 #include "conditions/SetupEngine.h"
 #include "kr/handle_holder.h"
@@ -41,7 +42,8 @@ class CSetupEngine : public com::ObjectRoot,
                      public ISetupEngine,
                      public IEngineServices,
                      public IFeatureHost,
-                     public ISuiteModelBuilder {
+                     public ISuiteModelBuilder,
+                     public IActionEngine {
 public:
     CSetupEngine();
     virtual ~CSetupEngine();
@@ -188,6 +190,17 @@ public:
     STDMETHODIMP IsUpdateAvailable(VARIANT_BOOL* available) override;
     STDMETHODIMP InstallUpdate() override;
     STDMETHODIMP RunAction(BSTR action) override;
+
+    // Condition reach: what the suite-state conditions read (FindParcel and get_Parcels above serve them too).
+    _stringx GetEngineProperty(const _stringx& name) override { return m_properties.GetAttribute(name); }
+    CFeature* FindFeature(const _stringx& name) override;
+
+    // Action reach: what suite actions read of the engine.
+    _stringx GetStagingFolder() override;
+    bool ExtractStreamFile(const _stringx& name, const _stringx& path) override;
+    bool IsScriptDebugging() override { return m_scriptDebugging; }
+    _stringx GetSymbolPath() override { return m_symbolPath; }
+    std::unique_ptr<IActionProxyCalls> NewProxyCalls() override;
 
 private:
     void SetPassword(const _stringx& entered);

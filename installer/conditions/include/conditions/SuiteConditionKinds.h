@@ -1,0 +1,7 @@
+#pragma once
+
+// Registers the makers of the registry, file and suite-state condition kinds
+// (RegistryExists, RegistryValue, FileExists, FileValue, ParcelRef,
+// PropertyValue, FeatureAction, ParcelAction). The engine calls it once
+// before setup.xml is read.
+void RegisterSuiteConditionKinds() noexcept;
