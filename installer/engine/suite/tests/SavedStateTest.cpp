@@ -326,7 +326,8 @@ TEST_F(SavedStateTest, ResumedStartRestoresTheSavedState)
     const std::wstring staged = folder + L"runtime.cab";
     WriteUtf16File(staged, L"x");
     WriteUtf16File(stateFile, L"[Properties]\r\nPassword=true\r\nCurrentTx=1\r\nInstallMode=3\r\n"
-                              L"SETUPEXEDIR=C:\\gone\\{TEMP}\r\nSETUPEXENAME=old.exe\r\nSuiteId={other}\r\n"
+                              L"SETUPEXEDIR=C:\\gone\\{TEMP}\r\nSETUPEXENAME=old.exe\r\nKRElevationRequired=saved\r\n"
+                              L"SuiteId={other}\r\n"
                               L"ProgramFilesFolder=C:\\Saved Programs\r\nChosen=yes\r\n"
                               L"[parcel_RuntimeA]\r\nAction=2\r\nDetect=1\r\nComplete=Yes\r\n"
                               L"[Parcel_Vanished]\r\nAction=1\r\n"
@@ -343,6 +344,7 @@ TEST_F(SavedStateTest, ResumedStartRestoresTheSavedState)
         const auto engine = NewEngine();
         EventSink sink(*engine.Get());
         const std::wstring launcherFolder = engine->GetProperty(L"SETUPEXEDIR").c_str();
+        const std::wstring elevationRequired = engine->GetProperty(L"KRElevationRequired").c_str();
         const std::wstring line = L"/silent /f3:" + setupXml.Path();
         BSTR text = SysAllocString(line.c_str());
         bool exitNow = false;
@@ -363,6 +365,7 @@ TEST_F(SavedStateTest, ResumedStartRestoresTheSavedState)
         EXPECT_EQ(L"C:\\Saved Programs", engine->GetProperty(L"ProgramFilesFolder")) << "locked, restored all the same";
         EXPECT_EQ(launcherFolder, std::wstring(engine->GetProperty(L"SETUPEXEDIR").c_str()));
         EXPECT_NE(L"old.exe", engine->GetProperty(L"SETUPEXENAME"));
+        EXPECT_EQ(elevationRequired, std::wstring(engine->GetProperty(L"KRElevationRequired").c_str()));
         EXPECT_EQ(kSuiteId, engine->GetSuiteId());
 
         CParcel* parcel = engine->FindParcel(L"RuntimeA");
