@@ -164,8 +164,12 @@ HRESULT CSetupEngine::Initialize(BSTR commandLineText, bool* exitNow)
         return loaded;
     }
 
-    // Step 8: the state is kept in memory, so no run resumes after a reboot.
-    m_rebooted = false;
+    // Step 8.
+    m_rebooted = CheckRunRebooted();
+    if (m_rebooted) {
+        ENGINE_TRACE(L"Engine: running after reboot");
+        m_properties.SetAttribute(L"KROnRebooted", L"true");
+    }
 
     // Step 9.
     const _stringx extractedFolder = FolderOf(setupXml);
@@ -183,10 +187,11 @@ HRESULT CSetupEngine::Initialize(BSTR commandLineText, bool* exitNow)
         kr::delete_tree(extractedFolder, false);
     }
 
-    // Steps 10 and 11 (the reload finds nothing: no state is kept across runs).
+    // Steps 10 and 11.
     ENGINE_TRACE(L"Engine: initializing predefined path properties");
     InitializePathProperties();
     ENGINE_TRACE(L"Engine: reloading engine state info for resume/reboot");
+    ReloadSavedState();
 
     // Step 12: hidden values are masked from here on.
     if (!m_rebooted) {
@@ -341,7 +346,11 @@ HRESULT CSetupEngine::Initialize(BSTR commandLineText, bool* exitNow)
     if (updated != S_OK)
         return updated;
 
-    // Steps 24 to 26 (no run resumes).
+    // Steps 24 to 26.
+    if (m_rebooted) {
+        ENGINE_TRACE(L"Engine: sending rebooted event to UI");
+        OnBootstrapEvent(ebsResuming);
+    }
     if (m_uiAnswer == VARIANT_TRUE)
         return kCancelled;
     ENGINE_TRACE(L"Engine: initialization complete");

@@ -54,10 +54,7 @@ bool CSetupEngine::RemoveSuiteFromClients(kr::stringx_vector& clients)
 
 void CSetupEngine::SaveParcelState(const _stringx& parcelId, int action, int detected, bool complete)
 {
-    _stringx number;
-    m_savedState.SaveParcelValue(parcelId, L"Action", number.format(L"%d", action));
-    m_savedState.SaveParcelValue(parcelId, L"Detect", number.format(L"%d", detected));
-    m_savedState.SaveParcelValue(parcelId, L"Complete", complete ? L"1" : L"0");
+    m_savedState.SaveParcelState(parcelId, action, detected, complete);
 }
 
 LONG CSetupEngine::LaunchElevatedExe(const _stringx&, const _stringx&, const _stringx&, int, bool,

@@ -102,7 +102,7 @@ CSetupEngine::~CSetupEngine()
     ShutdownUIThread();
     m_model.reset();
     if (!m_keepStagedFiles)
-        m_savedState.RemoveStagedFiles();
+        m_savedState.RemoveStagingFiles();
     if (m_instanceMutex.get()) {
         ReleaseMutex(m_instanceMutex.get());
         m_instanceMutex.reset(nullptr);

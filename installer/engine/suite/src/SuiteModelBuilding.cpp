@@ -12,19 +12,6 @@
 
 #define ENGINE_TRACE(...) TraceFormat({L"SetupEngine", __LINE__}, __VA_ARGS__)
 
-// The state is kept in memory: it is new for every run, and its staging
-// folder is the support folder.
-void CSetupEngine::InitializeState()
-{
-    if (GetSuiteId().empty()) {
-        ENGINE_TRACE(L"Failed to initialize state information, is SuiteId missing from the setup element?");
-        throw bootstrap_exception(static_cast<HRESULT>(0x80040701));
-    }
-    if (m_savedState.StagingFolder().empty())
-        m_savedState.SetStagingFolder(m_supportFolder);
-    m_supportFolder = m_savedState.StagingFolder();
-}
-
 // No user-interface thread is started yet, so a run that is not silent ends
 // at the check for a running user interface.
 void CSetupEngine::InitializeUI(CResource&)

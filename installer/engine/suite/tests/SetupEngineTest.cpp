@@ -304,6 +304,7 @@ TEST(SuiteModelBuildingTest, ListsAndStateOfTheModel)
     }
     engine->SetProperty(L"SuiteId", L"{6A0D4C1E-2B3F-4D5A-8E9F-0A1B2C3D4E5F}", false);
     model.InitializeState();
+    EXPECT_EQ(ERROR_SUCCESS, engine->SavedState().RemoveStateInfo());
 }
 
 // The selection tree and the parcels read from setup.xml reach the engine's
@@ -354,6 +355,7 @@ TEST(SuiteModelBuildingTest, FeaturesAndParcelsReachTheCollections)
     EXPECT_EQ(S_OK, children->get_Count(&count));
     EXPECT_EQ(1, count);
     EXPECT_EQ(E_POINTER, engine->get_Features(nullptr));
+    engine->SavedState().RemoveStateInfo();
 }
 
 // Shared-parcel client lists: read from the parcel's key, split at spaces;

@@ -1,14 +1,12 @@
 #pragma once
 
 // What the engine asks of parts that are built elsewhere or not yet: reading
-// setup.xml into the model, the suite's self-update and its saved state. Each
-// has a default here; tests put stand-ins in their place.
+// setup.xml into the model and the suite's self-update. Each has a default
+// here; tests put stand-ins in their place.
 
 #include <windows.h>
 
 #include <functional>
-#include <map>
-
 #include "kr/stringx.h"
 #include "properties/Properties.h"
 
@@ -49,37 +47,4 @@ public:
         launched = false;
         return S_FALSE;
     }
-};
-
-// The suite's saved state, kept in memory for this run only: nothing is
-// written to a state file and no run resumes from one.
-class CMemoryState : public IPropertyStateWriter {
-public:
-    void SaveProperty(const _stringx& name, const _stringx& value) override { m_values[L"Properties"][name] = value; }
-    void SaveParcelValue(const _stringx& parcelId, const _stringx& name, const _stringx& value) override
-    {
-        SaveValue(_stringx(L"Parcel_") + parcelId, name, value);
-    }
-    void SaveValue(const _stringx& section, const _stringx& name, const _stringx& value)
-    {
-        m_values[section][name] = value;
-    }
-    // Empty when the section or the name was never saved.
-    _stringx Value(const _stringx& section, const _stringx& name) const;
-
-    // A file that is removed with the staged files at the end of the run.
-    void MarkFileStaged(const _stringx& path) { m_stagedFiles.push_back(path); }
-    const kr::stringx_vector& StagedFiles() const noexcept { return m_stagedFiles; }
-    void RemoveStagedFiles();
-
-    void SetStagingFolder(const _stringx& folder) { m_stagingFolder = folder; }
-    const _stringx& StagingFolder() const noexcept { return m_stagingFolder; }
-
-private:
-    struct Less {
-        bool operator()(const _stringx& a, const _stringx& b) const noexcept { return a.compare(b) < 0; }
-    };
-    std::map<_stringx, std::map<_stringx, _stringx, Less>, Less> m_values;
-    kr::stringx_vector m_stagedFiles;
-    _stringx m_stagingFolder;
 };

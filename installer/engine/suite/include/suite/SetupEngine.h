@@ -25,6 +25,7 @@
 #include "parcels/FeatureHost.h"
 #include "properties/Properties.h"
 #include "suite/EngineFaces.h"
+#include "suite/StateManager.h"
 #include "suite/SuiteModel.h"
 #include "suitemodel/SuiteModelBuilder.h"
 
@@ -202,6 +203,15 @@ public:
     _stringx GetSymbolPath() override { return m_symbolPath; }
     std::unique_ptr<IActionProxyCalls> NewProxyCalls() override;
 
+    // Saved state and resume after a reboot.
+    bool CheckRunRebooted();
+    void ReloadSavedState();
+    void LoadStateValue(const CStateEntry& entry);
+    void SaveProperties();
+    CStateManager& SavedState() noexcept { return m_savedState; }
+    // The transaction to run next: 0, or the saved "CurrentTx" of a resumed run.
+    int CurrentTransaction() const noexcept { return m_currentTransaction; }
+
 private:
     void SetPassword(const _stringx& entered);
     HRESULT CheckForSuiteUpdate(const _stringx& commandLine, bool* exitNow);
@@ -238,9 +248,12 @@ private:
     kr::stringx_vector m_hiddenNames;
     bool m_hiddenNamesSet = false;
     bool m_reverseUninstallOrder = false;
-    CMemoryState m_savedState;
+    CStateManager m_savedState;
     SetupXmlLoader m_loadSetupXml;
     std::unique_ptr<IUpdateHandler> m_update;
+
+    // Saved state and resume after a reboot.
+    int m_currentTransaction = 0;
 };
 
 // A property of the process's engine; empty when unknown or when no engine is there.
