@@ -12,11 +12,6 @@ constexpr wchar_t kParcelClientsKey[] = L"Software\\Korvanstilmer\\SuiteInstalle
 
 } // namespace
 
-HRESULT CSetupEngine::RunAction(const _stringx&, IParcel2*)
-{
-    return E_NOTIMPL;
-}
-
 void CSetupEngine::GetParcelClients(const _stringx& parcelId, kr::stringx_vector& clients)
 {
     clients.clear();

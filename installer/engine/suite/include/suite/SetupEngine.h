@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <memory>
 #include <set>
 #include <span>
@@ -24,6 +25,7 @@
 #include "parcels/FeatureHost.h"
 #include "properties/Properties.h"
 #include "suite/EngineFaces.h"
+#include "suite/SuiteActions.h"
 #include "suite/SuiteModel.h"
 #include "suitemodel/SuiteModelBuilder.h"
 
@@ -73,7 +75,7 @@ public:
     _stringx ResolveStringId(const _stringx& id) override;
     void RequestDelayedReboot() override;
     HRESULT ReportStagingProgress(const _stringx& file, ULONGLONG current, ULONGLONG maximum);
-    void ReportError(EnumBootstrapErrorSource source, HRESULT hr, const _stringx& text, IParcel* parcel);
+    HRESULT ReportError(EnumBootstrapErrorSource source, HRESULT hr, const _stringx& text, IParcel* parcel);
 
     // Initialisation's services.
     void InitializePathProperties();
@@ -189,6 +191,30 @@ public:
     STDMETHODIMP InstallUpdate() override;
     STDMETHODIMP RunAction(BSTR action) override;
 
+    // Automation face: event actions, suite actions, upgrade confirmation,
+    // lookups and the user-interface thread.
+    HRESULT RunEvents(int eventType);
+    // The engine keeps the event action; none for the parcel events.
+    IEventAction* AddEventAction(int eventType, std::unique_ptr<IEventAction> action);
+    void AddSuiteAction(std::unique_ptr<ISuiteAction> action);
+    void AddUpgradingParcel(IParcel* parcel);
+    // S_OK, or 0x80070642 when the user interface cancelled.
+    HRESULT NotifyUIForUpgradingParcels();
+    // Kept alive by the model; none when no feature of the tree has the name.
+    CFeature* FindFeature(const _stringx& name);
+    HRESULT Fire_OnUpgradingParcels(IParcels* parcels, VARIANT_BOOL* cancel);
+    // Starts the user-interface thread over a loaded user-interface DLL;
+    // throws ui_resource_exception when it does not come up.
+    void StartUserInterface(HMODULE module);
+    void SetUIResourceLoader(UIResourceLoader loader) { m_loadUIResource = std::move(loader); }
+    bool DelayedRebootRequested() const noexcept { return m_delayedReboot; }
+    bool UserInterfaceRunning() const noexcept { return m_uiStarted; }
+    // Until the parcel run lands: evaluates every parcel for the install mode.
+    void DetermineParcelActionStates();
+    // The process remembers the install mode of its first change request;
+    // tests that start over forget it.
+    static void ForgetInitialInstallMode() noexcept;
+
 private:
     void SetPassword(const _stringx& entered);
     HRESULT CheckForSuiteUpdate(const _stringx& commandLine, bool* exitNow);
@@ -228,6 +254,17 @@ private:
     CMemoryState m_savedState;
     SetupXmlLoader m_loadSetupXml;
     std::unique_ptr<IUpdateHandler> m_update;
+
+    // Automation face: event actions, suite actions, upgrade confirmation
+    // and the user-interface thread.
+    static unsigned __stdcall UIThreadProc(void* context);
+    static void WaitWithMessageLoop(HANDLE handle);
+    std::map<int, std::vector<std::unique_ptr<IEventAction>>> m_eventActions;
+    std::vector<std::unique_ptr<ISuiteAction>> m_actions;
+    std::map<_stringx, com::ComPtr<IParcel>, NoCaseLess> m_upgradingParcels;
+    kr::handle_holder m_uiThread;
+    DWORD m_uiThreadId = 0;
+    UIResourceLoader m_loadUIResource;
 };
 
 // A property of the process's engine; empty when unknown or when no engine is there.
