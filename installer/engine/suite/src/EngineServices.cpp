@@ -1,5 +1,5 @@
-// The parcels' services that sit with the engine. Actions, the elevated proxy
-// and writing the shared-parcel client lists are not built yet and answer
+// The parcels' services that sit with the engine. The elevated proxy and
+// writing the shared-parcel client lists are not built yet and answer
 // E_NOTIMPL.
 
 #include "suite/SetupEngine.h"

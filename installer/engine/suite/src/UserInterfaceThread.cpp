@@ -156,8 +156,12 @@ void CSetupEngine::StartUserInterface(HMODULE module)
         throw ui_resource_exception(failure);
     }
 
-    if (!kr::wait_with_message_loop(started.get()) || start.failed) {
+    const bool waited = kr::wait_with_message_loop(started.get());
+    if (!waited || start.failed) {
         ENGINE_TRACE(L"UI thread init failed");
+        // A thread whose start could not be waited for is told to end.
+        if (!waited)
+            PostThreadMessageW(threadId, WM_QUIT, 0, 0);
         WaitWithMessageLoop(thread.get());
         DWORD exitCode = 0;
         GetExitCodeThread(thread.get(), &exitCode);

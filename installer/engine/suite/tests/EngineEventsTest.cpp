@@ -324,4 +324,63 @@ TEST(EngineEventsTest, UpgradeNotificationWithoutInstallingParcelsFiresNothing)
               trace.Messages().find(L"Engine: upgrade notification has no parcels installing, skipping notify"));
 }
 
+// A handler that finds its parcel absent and records the upgrade mark.
+class MarkRecordingHandler : public CParcelHandler {
+public:
+    MarkRecordingHandler(CParcel& parcel, std::vector<std::wstring>& marks) : CParcelHandler(parcel), m_marks(marks) {}
+    bool SupportsTransaction() override { return false; }
+    HRESULT Run() override { return S_OK; }
+    EnumParcelType GetType() override { return eptExe; }
+    bool IsRebootStatus() override { return false; }
+    HRESULT Detect(EnumParcelInstallState* state, bool) override
+    {
+        *state = episAbsent;
+        return S_OK;
+    }
+    void Mark(bool mark) override { m_marks.push_back(std::wstring(GetParcel().GetId().c_str()) + (mark ? L"=1" : L"=0")); }
+
+private:
+    std::vector<std::wstring>& m_marks;
+};
+
+// An Exe parcel of the engine's model with an Install operation, chosen
+// when install is true.
+CParcel* UpgradingParcel(CSetupEngine& engine, const wchar_t* id, bool install, std::vector<std::wstring>& marks)
+{
+    CParcel* parcel = engine.CreateParcel(L"Exe");
+    parcel->SetAttribute(L"Id", id);
+    parcel->SetHandler(std::make_unique<MarkRecordingHandler>(*parcel, marks));
+    auto operation = std::make_unique<COperation>();
+    operation->SetAttribute(L"Name", L"Install");
+    operation->SetAttribute(L"Target", L"setup.exe");
+    parcel->AddOperation(std::move(operation));
+    if (install)
+        EXPECT_EQ(S_OK, parcel->put_ActionState(episInstalled)) << id;
+    return parcel;
+}
+
+TEST(EngineEventsTest, UpgradeConfirmationShowsInstallingParcelsAndMarksTheirHandlers)
+{
+    const auto engine = NewEngine();
+    TypeSink sink(*engine.Get());
+    std::vector<std::wstring> marks;
+    CParcel* first = UpgradingParcel(*engine.Get(), L"RuntimeA", true, marks);
+    CParcel* idle = UpgradingParcel(*engine.Get(), L"ToolB", false, marks);
+    CParcel* second = UpgradingParcel(*engine.Get(), L"DriverC", true, marks);
+    for (CParcel* parcel : {first, idle, second, first})
+        engine->AddUpgradingParcel(parcel);
+
+    EXPECT_EQ(S_OK, engine->NotifyUIForUpgradingParcels());
+    EXPECT_EQ(std::vector<std::wstring>{L"8 9 16395"}, sink.events);
+    EXPECT_EQ((std::vector<std::wstring>{L"DriverC=1", L"RuntimeA=1"}), marks);
+    EXPECT_EQ(S_OK, engine->NotifyUIForUpgradingParcels()) << "the map is emptied";
+    EXPECT_EQ(1u, sink.events.size());
+
+    sink.cancelId = 8;
+    marks.clear();
+    engine->AddUpgradingParcel(second);
+    EXPECT_EQ(kUserExit, engine->NotifyUIForUpgradingParcels());
+    EXPECT_TRUE(marks.empty());
+}
+
 } // namespace
