@@ -151,7 +151,8 @@ TEST(UserInterfaceTest, TheStandInDrivesTheEngineAndReceivesEveryEvent)
                    L"at-state 0 get Product\n"
                    L"at-state 0 mode\n"
                    L"at-state 0 set-mode 3\n"
-                   L"source C:\\media\\disk2\n");
+                   L"source C:\\media\\disk2\n"
+                   L"reboot-now\n");
     ASSERT_EQ(S_OK, run.Initialize(L""));
     EXPECT_TRUE(run.engine->UserInterfaceRunning());
     EXPECT_EQ(std::wstring(L"Gadget"), run.engine->GetProperty(L"Product").c_str());
@@ -170,6 +171,10 @@ TEST(UserInterfaceTest, TheStandInDrivesTheEngineAndReceivesEveryEvent)
     VARIANT_BOOL cancel = VARIANT_FALSE;
     run.engine->Fire_OnPromptForSourceMedia(parcel, source.get(), &cancel, media.address());
     EXPECT_EQ(std::wstring(L"C:\\media\\disk2"), media.get()) << "the prompt's answer reaches the engine";
+    EXPECT_EQ(VARIANT_FALSE, cancel);
+    VARIANT_BOOL rebootNow = VARIANT_FALSE;
+    run.engine->Fire_OnQueryReboot(parcel, &rebootNow);
+    EXPECT_EQ(VARIANT_TRUE, rebootNow) << "restart now";
 
     run.engine->ShutdownUIThread();
     EXPECT_FALSE(run.engine->UserInterfaceRunning());
@@ -195,6 +200,7 @@ TEST(UserInterfaceTest, TheStandInDrivesTheEngineAndReceivesEveryEvent)
                   L"event OnError ERROR:0x8004070b",
                   L"event OnActionEventInfo BSTR:Configuring I8:1 I8:3 I4:2 EMPTY",
                   L"event OnPromptForSourceMedia PARCEL:RuntimeA BSTR:runtime.exe BOOL* BSTR*",
+                  L"event OnQueryReboot PARCEL:RuntimeA BOOL*",
                   L"ShutdownSuiteUI",
               }),
               run.Log());
