@@ -209,7 +209,7 @@ public:
     void SetUIResourceLoader(UIResourceLoader loader) { m_loadUIResource = std::move(loader); }
     bool DelayedRebootRequested() const noexcept { return m_delayedReboot; }
     bool UserInterfaceRunning() const noexcept { return m_uiStarted; }
-    // Until the parcel run lands: evaluates every parcel for the install mode.
+    // Every parcel determines its action state again for the install mode.
     void DetermineParcelActionStates();
     // The process remembers the install mode of its first change request;
     // tests that start over forget it.
