@@ -2,6 +2,7 @@
 
 #include "automation/BootstrapError.h"
 #include "kr/bootstrap_exception.h"
+#include "kr/holders.h"
 #include "kr/trace_log.h"
 
 namespace {
@@ -23,7 +24,10 @@ _stringx In(BSTR text)
 
 STDMETHODIMP CSetupEngine::get_Property(BSTR name, BSTR* value)
 {
-    return CopyOut(m_properties.GetAttribute(In(name)), value);
+    const _stringx property = In(name);
+    if (_wstringx(property.c_str()) == L"KRPasswordValid")
+        return CopyOut(m_passwordValid ? L"true" : L"false", value);
+    return CopyOut(m_properties.GetAttribute(property), value);
 }
 
 STDMETHODIMP CSetupEngine::put_Property(BSTR name, BSTR value)
@@ -69,18 +73,11 @@ STDMETHODIMP CSetupEngine::get_InstallMode(EnumInstallMode* mode)
     return S_OK;
 }
 
-STDMETHODIMP CSetupEngine::put_InstallMode(EnumInstallMode mode)
-{
-    m_installMode = mode;
-    return S_OK;
-}
-
 STDMETHODIMP CSetupEngine::get_BootstrapState(EnumBootstrapState* state)
 {
     if (!state)
         return E_POINTER;
-    *state = m_bootstrapState;
-    return S_OK;
+    return E_NOTIMPL;
 }
 
 STDMETHODIMP CSetupEngine::get_CommandLine(BSTR* commandLine)
@@ -143,7 +140,14 @@ STDMETHODIMP CSetupEngine::ResolveString(BSTR id, BSTR* resolved)
 
 STDMETHODIMP CSetupEngine::ResolveStringAndPerformSubstitutionForEmbeddedProperties(BSTR id, BSTR* resolved)
 {
-    return CopyOut(FormatString(In(id)), resolved);
+    if (!resolved)
+        return E_POINTER;
+    *resolved = nullptr;
+    kr::bstr_holder text;
+    const HRESULT hr = ResolveString(id, text.address());
+    if (FAILED(hr))
+        return hr;
+    return SubstitutePropertyValues(text.get(), resolved);
 }
 
 STDMETHODIMP CSetupEngine::IsUpdateAvailable(VARIANT_BOOL* available)
@@ -159,14 +163,18 @@ STDMETHODIMP CSetupEngine::InstallUpdate()
     return E_NOTIMPL;
 }
 
-STDMETHODIMP CSetupEngine::RunAction(BSTR)
+STDMETHODIMP CSetupEngine::RunAction(BSTR action)
 {
-    return E_NOTIMPL;
+    return RunAction(In(action), nullptr);
 }
 
-void CSetupEngine::ReportError(EnumBootstrapErrorSource source, HRESULT hr, const _stringx& text, IParcel* parcel)
+HRESULT CSetupEngine::ReportError(EnumBootstrapErrorSource source, HRESULT hr, const _stringx& text, IParcel* parcel)
 {
     com::ComPtr<IBootstrapError> error;
-    if (SUCCEEDED(CBootstrapError::Create(this, GetUserDefaultLangID(), source, hr, text, parcel, error.Put())))
-        Fire_OnError(error.Get());
+    const HRESULT created = CBootstrapError::Create(this, GetUserDefaultLangID(), source, hr, text, parcel, error.Put());
+    if (FAILED(created))
+        return created;
+    Fire_OnError(error.Get());
+    TraceFormat({L"SetupEngine", __LINE__}, L"Error code: 0x%08x", hr);
+    return hr;
 }

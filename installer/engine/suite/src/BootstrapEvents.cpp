@@ -2,6 +2,8 @@
 
 #include <com/Variant.h>
 
+#include "kr/com_exception.h"
+
 namespace {
 
 constexpr DISPID kOnBootstrapEvent = 1;
@@ -10,12 +12,17 @@ constexpr DISPID kOnInstallingParcel = 3;
 constexpr DISPID kOnStagingProgress = 5;
 constexpr DISPID kOnQueryReboot = 6;
 constexpr DISPID kOnQueryParcelNotDetected = 7;
+constexpr DISPID kOnUpgradingParcels = 8;
 constexpr DISPID kOnPromptForSourceMedia = 9;
 constexpr DISPID kOnActionEventInfo = 12;
 
-com::Variant Text(BSTR text) noexcept
+// A text that cannot be copied stops the firing.
+com::Variant Text(BSTR text)
 {
-    return com::Variant::String(text ? std::wstring_view(text, SysStringLen(text)) : std::wstring_view());
+    com::Variant v = com::Variant::String(text ? std::wstring_view(text, SysStringLen(text)) : std::wstring_view());
+    if (v.Get().vt != VT_BSTR)
+        throw com_exception(E_OUTOFMEMORY);
+    return v;
 }
 
 com::Variant Int64(LONGLONG value) noexcept
@@ -83,7 +90,15 @@ HRESULT CSetupEngine::Fire_OnPromptForSourceMedia(IParcel* parcel, BSTR sourceFi
 HRESULT CSetupEngine::Fire_OnActionEventInfo(BSTR message, int current, int maximum, EnumProgressFlags flags,
                                              VARIANT_BOOL* cancel)
 {
-    const com::Variant arguments[] = {Text(message), com::Variant::Int32(current), com::Variant::Int32(maximum),
-                                      com::Variant::Int32(flags), com::Variant::BoolRef(cancel)};
+    // The numbers go as 64-bit values whatever the library declares; a caller
+    // without a cancel cell leaves that argument empty.
+    const com::Variant arguments[] = {Text(message), Int64(current), Int64(maximum), com::Variant::Int32(flags),
+                                      cancel ? com::Variant::BoolRef(cancel) : com::Variant()};
     return m_events.InvokeEach(kOnActionEventInfo, arguments);
+}
+
+HRESULT CSetupEngine::Fire_OnUpgradingParcels(IParcels* parcels, VARIANT_BOOL* cancel)
+{
+    const com::Variant arguments[] = {com::Variant::Dispatch(parcels), com::Variant::BoolRef(cancel)};
+    return m_events.InvokeEach(kOnUpgradingParcels, arguments);
 }

@@ -328,11 +328,14 @@ HRESULT CSetupEngine::Initialize(BSTR commandLineText, bool* exitNow)
             m_passwordValid = true;
     }
 
-    // Steps 20 and 21 (the suite has no event actions yet).
+    // Steps 20 and 21.
     ENGINE_TRACE(L"Engine: sending initialize event to UI");
     OnBootstrapEvent(ebsInitializing);
     if (m_uiAnswer == VARIANT_TRUE)
         return kCancelled;
+    const HRESULT began = RunEvents(kSuiteOnBegin);
+    if (FAILED(began))
+        return began;
 
     // Step 22.
     if (!commandLineValid) {

@@ -1,5 +1,5 @@
-// The parcels' services that sit with the engine. Actions, the elevated proxy
-// and writing the shared-parcel client lists are not built yet and answer
+// The parcels' services that sit with the engine. The elevated proxy and
+// writing the shared-parcel client lists are not built yet and answer
 // E_NOTIMPL.
 
 #include "suite/SetupEngine.h"
@@ -11,11 +11,6 @@ namespace {
 constexpr wchar_t kParcelClientsKey[] = L"Software\\Korvanstilmer\\SuiteInstallers\\Parcels\\";
 
 } // namespace
-
-HRESULT CSetupEngine::RunAction(const _stringx&, IParcel2*)
-{
-    return E_NOTIMPL;
-}
 
 void CSetupEngine::GetParcelClients(const _stringx& parcelId, kr::stringx_vector& clients)
 {

@@ -12,20 +12,6 @@
 
 namespace {
 
-// The feature of that name at top level, else depth-first among the children.
-CFeature* FindFeatureIn(const std::vector<CFeature*>& features, const _stringx& name)
-{
-    for (CFeature* feature : features) {
-        if (feature->GetName() == name)
-            return feature;
-    }
-    for (CFeature* feature : features) {
-        if (CFeature* found = FindFeatureIn(feature->Children(), name))
-            return found;
-    }
-    return nullptr;
-}
-
 class EngineStateTargets : public IStateTargets {
 public:
     EngineStateTargets(CSetupEngine& engine, IStateObject& engineState) : m_engine(engine), m_engineState(engineState)
@@ -34,7 +20,7 @@ public:
     IStateObject* ParcelStateObject(const _stringx& id) override { return m_engine.FindParcel(id); }
     IStateObject* FeatureStateObject(const _stringx& name) override
     {
-        return FindFeatureIn(m_engine.Model().topLevelFeatures, name);
+        return m_engine.FindFeature(name);
     }
     IStateObject& EngineStateObject() override { return m_engineState; }
 

@@ -246,11 +246,6 @@ HRESULT CSetupEngine::ReportStagingProgress(const _stringx& file, ULONGLONG curr
     return hr;
 }
 
-void CSetupEngine::ShutdownUIThread()
-{
-    // No user-interface thread is started by this engine yet.
-}
-
 void CSetupEngine::OnBootstrapEvent(EnumBootstrapState state)
 {
     m_bootstrapState = state;

@@ -12,14 +12,6 @@
 
 #define ENGINE_TRACE(...) TraceFormat({L"SetupEngine", __LINE__}, __VA_ARGS__)
 
-// No user-interface thread is started yet, so a run that is not silent ends
-// at the check for a running user interface.
-void CSetupEngine::InitializeUI(CResource&)
-{
-    if (m_silent)
-        ENGINE_TRACE(L"Engine: setup is running silent, skip UI init");
-}
-
 CParcel* CSetupEngine::CreateParcel(const _stringx& typeName)
 {
     CParcel* made = nullptr;
@@ -60,11 +52,6 @@ CAbortCondition& CSetupEngine::AddAbortCondition(std::unique_ptr<CAbortCondition
 {
     m_model->abortConditions.push_back(std::move(condition));
     return ModelEntry(m_model->abortConditions.back());
-}
-
-IEventAction* CSetupEngine::AddEventAction(int, const _stringx&)
-{
-    return nullptr;
 }
 
 CResource* CSetupEngine::NewUIResource(const ElementAttributes&)
@@ -126,22 +113,4 @@ CFile* CSetupEngine::AddPackageFile(CPackage&, const ElementAttributes&)
 CFile* CSetupEngine::AddFolderFile(CFolder&, const ElementAttributes&)
 {
     return nullptr;
-}
-
-CParcel* CSetupEngine::FindParcel(const _stringx& id)
-{
-    for (const auto& parcel : m_model->parcels) {
-        if (parcel->GetId() == id)
-            return parcel.Get();
-    }
-    return nullptr;
-}
-
-bool CSetupEngine::IsTopLevelFeature(const _stringx& name)
-{
-    for (CFeature* feature : m_model->topLevelFeatures) {
-        if (feature->GetName() == name)
-            return true;
-    }
-    return false;
 }

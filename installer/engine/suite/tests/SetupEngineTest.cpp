@@ -325,7 +325,8 @@ TEST(SuiteModelBuildingTest, FeaturesAndParcelsReachTheCollections)
     EXPECT_EQ(static_cast<IFeatureHost*>(engine.Get()), FeatureHost());
     EXPECT_EQ(engine->Model().parcels[1].Get(), engine->FindParcel(L"toolb"));
     EXPECT_EQ(nullptr, engine->FindParcel(L"Missing"));
-    EXPECT_TRUE(engine->IsTopLevelFeature(L"docs"));
+    EXPECT_TRUE(engine->IsTopLevelFeature(L"Docs"));
+    EXPECT_FALSE(engine->IsTopLevelFeature(L"docs")) << "names compare exactly";
     EXPECT_FALSE(engine->IsTopLevelFeature(L"Extras"));
     ASSERT_EQ(3u, engine->Model().features.size());
 

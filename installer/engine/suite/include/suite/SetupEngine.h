@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <memory>
 #include <set>
 #include <span>
@@ -26,6 +27,7 @@
 #include "properties/Properties.h"
 #include "suite/EngineFaces.h"
 #include "suite/StateManager.h"
+#include "suite/SuiteActions.h"
 #include "suite/SuiteModel.h"
 #include "suitemodel/SuiteModelBuilder.h"
 
@@ -76,7 +78,7 @@ public:
     _stringx ResolveStringId(const _stringx& id) override;
     void RequestDelayedReboot() override;
     HRESULT ReportStagingProgress(const _stringx& file, ULONGLONG current, ULONGLONG maximum);
-    void ReportError(EnumBootstrapErrorSource source, HRESULT hr, const _stringx& text, IParcel* parcel);
+    HRESULT ReportError(EnumBootstrapErrorSource source, HRESULT hr, const _stringx& text, IParcel* parcel);
 
     // Initialisation's services.
     void InitializePathProperties();
@@ -211,6 +213,27 @@ public:
     CStateManager& SavedState() noexcept { return m_savedState; }
     // The transaction to run next: 0, or the saved "CurrentTx" of a resumed run.
     int CurrentTransaction() const noexcept { return m_currentTransaction; }
+    // Automation face: event actions, suite actions, upgrade confirmation,
+    // lookups and the user-interface thread.
+    HRESULT RunEvents(int eventType);
+    // The engine keeps the event action; none for the parcel events.
+    IEventAction* AddEventAction(int eventType, std::unique_ptr<IEventAction> action);
+    void AddSuiteAction(std::unique_ptr<ISuiteAction> action);
+    void AddUpgradingParcel(IParcel* parcel);
+    // S_OK, or 0x80070642 when the user interface cancelled.
+    HRESULT NotifyUIForUpgradingParcels();
+    HRESULT Fire_OnUpgradingParcels(IParcels* parcels, VARIANT_BOOL* cancel);
+    // Starts the user-interface thread over a loaded user-interface DLL;
+    // throws ui_resource_exception when it does not come up.
+    void StartUserInterface(HMODULE module);
+    void SetUIResourceLoader(UIResourceLoader loader) { m_loadUIResource = std::move(loader); }
+    bool DelayedRebootRequested() const noexcept { return m_delayedReboot; }
+    bool UserInterfaceRunning() const noexcept { return m_uiStarted; }
+    // Every parcel determines its action state again for the install mode.
+    void DetermineParcelActionStates();
+    // The process remembers the install mode of its first change request;
+    // tests that start over forget it.
+    static void ForgetInitialInstallMode() noexcept;
 
 private:
     void SetPassword(const _stringx& entered);
@@ -254,6 +277,16 @@ private:
 
     // Saved state and resume after a reboot.
     int m_currentTransaction = 0;
+    // Automation face: event actions, suite actions, upgrade confirmation
+    // and the user-interface thread.
+    static unsigned __stdcall UIThreadProc(void* context);
+    static void WaitWithMessageLoop(HANDLE handle);
+    std::map<int, std::vector<std::unique_ptr<IEventAction>>> m_eventActions;
+    std::vector<std::unique_ptr<ISuiteAction>> m_actions;
+    std::map<_stringx, com::ComPtr<IParcel>, NoCaseLess> m_upgradingParcels;
+    kr::handle_holder m_uiThread;
+    DWORD m_uiThreadId = 0;
+    UIResourceLoader m_loadUIResource;
 };
 
 // A property of the process's engine; empty when unknown or when no engine is there.
