@@ -22,6 +22,8 @@
 #include "kr/stringx.h"
 #include "parcels/EngineServices.h"
 #include "parcels/FeatureHost.h"
+#include "parcels/ProxyHandler.h"
+#include "parcels/ProxyProvider.h"
 #include "properties/Properties.h"
 #include "suite/EngineFaces.h"
 #include "suite/SuiteModel.h"
@@ -189,6 +191,19 @@ public:
     STDMETHODIMP InstallUpdate() override;
     STDMETHODIMP RunAction(BSTR action) override;
 
+    // Proxy processes: each started on its first need and kept in the suite model.
+    CProxyHandler* GetProxyHandler(bool elevated, bool is64Bit);
+    CProxyHandler* GetElevatedProxy();
+    CProxyHandler* GetNonElevatedProxy();
+    CProxyHandler* Get64BitProxy();
+    CProxyHandler* Launch64BitProxy();
+    CProxyHandler* GetAppxHelperProxyHandler();
+    std::unique_ptr<CProxyHandler> LaunchProxy(const _stringx& program, bool elevated);
+    _stringx GetHelperPath(const _stringx& fileName);
+    // Seams for tests: the folder companions are taken from, and the stream they are extracted from.
+    void SetSupportFolder(const _stringx& folder) { m_supportFolder = folder; }
+    void SetSetupStream(std::unique_ptr<STREAM> stream);
+
 private:
     void SetPassword(const _stringx& entered);
     HRESULT CheckForSuiteUpdate(const _stringx& commandLine, bool* exitNow);
@@ -228,6 +243,20 @@ private:
     CMemoryState m_savedState;
     SetupXmlLoader m_loadSetupXml;
     std::unique_ptr<IUpdateHandler> m_update;
+
+    // Proxy processes: the face through which proxy calls reach them, registered while the engine lives.
+    class ProxyProviderFace : public IProxyProvider {
+    public:
+        explicit ProxyProviderFace(CSetupEngine& engine);
+        ~ProxyProviderFace();
+        CProxyHandler* GetProxyHandler(bool elevated, bool is64Bit) override;
+        CProxyHandler* GetElevatedProxy() override;
+        IBootstrap2* Bootstrap() override;
+
+    private:
+        CSetupEngine& m_engine;
+    };
+    ProxyProviderFace m_proxyProvider{*this};
 };
 
 // A property of the process's engine; empty when unknown or when no engine is there.
