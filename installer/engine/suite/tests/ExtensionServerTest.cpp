@@ -145,46 +145,69 @@ TEST_F(ExtensionServer, EverySubCallIsAcceptedAndAnswered)
     EXPECT_TRUE(progress);
 }
 
-TEST_F(ExtensionServer, ProgressGoesToAnAttachedExtension)
+// An extension the caller attached: records what reaches it.
+class AttachedExtension : public ISuiteExtension2 {
+public:
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
+    {
+        *out = nullptr;
+        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_ISuiteExtension ||
+            (iid == IID_ISuiteExtension2 && offersSecond)) {
+            *out = static_cast<ISuiteExtension2*>(this);
+            return S_OK;
+        }
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override
+    {
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP get_Attribute(BSTR, BSTR*) override { return E_NOTIMPL; }
+    STDMETHODIMP LogInfo(BSTR message) override
+    {
+        logged = message ? message : L"";
+        return S_FALSE;
+    }
+    STDMETHODIMP get_Property(BSTR, BSTR*) override { return E_NOTIMPL; }
+    STDMETHODIMP put_Property(BSTR, BSTR) override { return E_NOTIMPL; }
+    STDMETHODIMP FormatProperty(BSTR, BSTR*) override { return E_NOTIMPL; }
+    STDMETHODIMP ResolveString(BSTR, BSTR*) override { return E_NOTIMPL; }
+    STDMETHODIMP SendProgressMessage(BSTR message, int current, int maximum, EnumProgressFlags) override
+    {
+        progress = std::wstring(message ? message : L"") + L" " + std::to_wstring(current) + L"/" +
+                   std::to_wstring(maximum);
+        return S_FALSE;
+    }
+
+    bool offersSecond = true;
+    std::wstring logged;
+    std::wstring progress;
+};
+
+TEST_F(ExtensionServer, AttachedExtensionReceivesTheCalls)
 {
-    com::ComPtr<com::Object<CProxySuiteExtension>> attached;
-    ASSERT_EQ(S_OK, CProxySuiteExtension::CreateInstance(attached));
-    // The attached object has its own attached one that fails the query, which shows the call reached it.
-    class NoSecond : public ISuiteExtension {
-    public:
-        STDMETHODIMP QueryInterface(REFIID iid, void** out) override
-        {
-            *out = nullptr;
-            if (iid == IID_IUnknown || iid == IID_ISuiteExtension) {
-                *out = this;
-                return S_OK;
-            }
-            return E_NOINTERFACE;
-        }
-        STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-        STDMETHODIMP_(ULONG) Release() override { return 1; }
-        STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-        STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-        STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-        STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override
-        {
-            return E_NOTIMPL;
-        }
-        STDMETHODIMP get_Attribute(BSTR, BSTR*) override { return E_NOTIMPL; }
-        STDMETHODIMP LogInfo(BSTR) override { return E_NOTIMPL; }
-        STDMETHODIMP get_Property(BSTR, BSTR*) override { return E_NOTIMPL; }
-        STDMETHODIMP put_Property(BSTR, BSTR) override { return E_NOTIMPL; }
-        STDMETHODIMP FormatProperty(BSTR, BSTR*) override { return E_NOTIMPL; }
-        STDMETHODIMP ResolveString(BSTR, BSTR*) override { return E_NOTIMPL; }
-    } noSecond;
-    m_suite->SetAttachedExtension(&noSecond);
-    const std::vector<Message> answers = Serve(*m_suite.Get(), Call(6, L"step"));
+    AttachedExtension attached;
+    m_suite->SetAttachedExtension(&attached);
+    std::vector<Message> answers = Serve(*m_suite.Get(), Call(6, L"step"));
+    ASSERT_EQ(2u, answers.size());
+    EXPECT_EQ(S_FALSE, answers[1].Result().status);
+    EXPECT_EQ(L"step 2/10", attached.progress);
+
+    answers = Serve(*m_suite.Get(), Call(1, L"hello"));
+    ASSERT_EQ(2u, answers.size());
+    EXPECT_EQ(S_FALSE, answers[1].Result().status);
+    EXPECT_EQ(L"hello", attached.logged);
+
+    // Progress needs the second interface of the attached extension.
+    attached.offersSecond = false;
+    answers = Serve(*m_suite.Get(), Call(6, L"step"));
     ASSERT_EQ(2u, answers.size());
     EXPECT_EQ(E_NOINTERFACE, answers[1].Result().status);
-    // Sub-codes 1 to 5 go to the attached extension too.
-    const std::vector<Message> logged = Serve(*m_suite.Get(), Call(1, L"hello"));
-    ASSERT_EQ(2u, logged.size());
-    EXPECT_EQ(E_NOTIMPL, logged[1].Result().status);
     m_suite->SetAttachedExtension(nullptr);
 }
 

@@ -270,22 +270,30 @@ TEST_F(ProxyEngine, ProxiesEndWithTheEngine)
     }
 }
 
+// Each peer stands for a proxy process that ends once it has read quit, so
+// the engine's wait after each quit makes the order the peers see exact.
 TEST(ProxySlots, QuitGoesOutInOrder)
 {
     std::atomic<int> next{0};
     int order[5] = {-1, -1, -1, -1, -1};
-    auto script = [&](int index) {
-        return [&, index](CNamedPipeHandler& peer) {
-            if (!ReadNext(peer) || peer.Type() != kPipeHello)
-                return;
-            WriteWordMessage(peer, kPipeReply | kPipeHello, 0);
-            if (peer.ReadMessage() == 0 && peer.Type() == kPipeQuit)
-                order[index] = next++;
-        };
-    };
+    HANDLE ended[5] = {};
     std::vector<std::unique_ptr<ScriptedPeer>> peers;
-    for (int i = 0; i < 5; ++i)
-        peers.push_back(std::make_unique<ScriptedPeer>(script(i)));
+    for (int i = 0; i < 5; ++i) {
+        ended[i] = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        HANDLE standIn = nullptr;
+        DuplicateHandle(GetCurrentProcess(), ended[i], GetCurrentProcess(), &standIn, 0, FALSE,
+                        DUPLICATE_SAME_ACCESS);
+        peers.push_back(std::make_unique<ScriptedPeer>(
+            [&, i](CNamedPipeHandler& peer) {
+                if (!ReadNext(peer) || peer.Type() != kPipeHello)
+                    return;
+                WriteWordMessage(peer, kPipeReply | kPipeHello, 0);
+                if (peer.ReadMessage() == 0 && peer.Type() == kPipeQuit)
+                    order[i] = next++;
+                SetEvent(ended[i]);
+            },
+            standIn));
+    }
     {
         CProxySlots slots;
         std::unique_ptr<CProxyHandler>* fill[] = {&slots.elevated, &slots.nonElevated, &slots.x64,
@@ -295,8 +303,10 @@ TEST(ProxySlots, QuitGoesOutInOrder)
             ASSERT_EQ(0u, (*fill[i])->Handshake());
         }
     }
-    for (auto& peer : peers)
-        peer->Join();
+    for (int i = 0; i < 5; ++i) {
+        peers[i]->Join();
+        CloseHandle(ended[i]);
+    }
     // elevated 64-bit, 64-bit, app-package, elevated, non-elevated
     EXPECT_EQ(3, order[0]);
     EXPECT_EQ(4, order[1]);

@@ -94,7 +94,7 @@ std::wstring ForeignExtensionPath()
 #endif
 }
 
-ScriptedPeer::ScriptedPeer(Script script)
+ScriptedPeer::ScriptedPeer(Script script, HANDLE processStandIn)
 {
     static LONG counter = 0;
     const std::wstring name = L"\\\\.\\pipe\\KRProxyTestPeer_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
@@ -102,7 +102,7 @@ ScriptedPeer::ScriptedPeer(Script script)
     HANDLE server = CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
                                      PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr);
     HANDLE client = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    m_engineEnd = std::make_unique<CProxyHandler>(server, nullptr);
+    m_engineEnd = std::make_unique<CProxyHandler>(server, processStandIn);
     m_engineEnd->WaitForConnection(1000);
     m_peerEnd = std::make_unique<CNamedPipeHandler>(client);
     // The peer's end closes when its script is over.

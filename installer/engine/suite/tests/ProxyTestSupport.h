@@ -40,7 +40,8 @@ std::wstring ForeignExtensionPath();
 class ScriptedPeer {
 public:
     using Script = std::function<void(CNamedPipeHandler& peer)>;
-    explicit ScriptedPeer(Script script);
+    // The engine's end owns processStandIn as its proxy's process, which it waits for after quit.
+    explicit ScriptedPeer(Script script, HANDLE processStandIn = nullptr);
     // Waits for the script to end.
     ~ScriptedPeer();
     ScriptedPeer(const ScriptedPeer&) = delete;
