@@ -1,5 +1,7 @@
 #include "parcels/ProxyHandler.h"
 
+#include "kr/handle_holder.h"
+
 namespace {
 
 constexpr DWORD kNoReply = ERROR_PIPE_NOT_CONNECTED; // 233
@@ -23,11 +25,25 @@ CProxyHandler::~CProxyHandler()
         CloseHandle(process_);
 }
 
-DWORD CProxyHandler::WaitForConnection()
+DWORD CProxyHandler::WaitForConnection(DWORD timeout)
 {
-    if (ConnectNamedPipe(Pipe(), nullptr) || GetLastError() == ERROR_PIPE_CONNECTED)
+    kr::handle_holder connected(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    OVERLAPPED overlapped = {};
+    overlapped.hEvent = connected.get();
+    if (ConnectNamedPipe(Pipe(), connected.get() ? &overlapped : nullptr) || GetLastError() == ERROR_PIPE_CONNECTED)
         return 0;
-    return GetLastError();
+    if (GetLastError() != ERROR_IO_PENDING)
+        return GetLastError();
+    const HANDLE waits[] = {connected.get(), process_};
+    const DWORD waited = WaitForMultipleObjects(process_ ? 2 : 1, waits, FALSE, timeout);
+    DWORD moved = 0;
+    if (waited == WAIT_OBJECT_0)
+        return GetOverlappedResult(Pipe(), &overlapped, &moved, FALSE) ? 0 : GetLastError();
+    // The connect must be over before the OVERLAPPED goes.
+    CancelIo(Pipe());
+    if (GetOverlappedResult(Pipe(), &overlapped, &moved, TRUE))
+        return 0;
+    return waited == WAIT_TIMEOUT ? static_cast<DWORD>(WAIT_TIMEOUT) : static_cast<DWORD>(ERROR_BROKEN_PIPE);
 }
 
 DWORD CProxyHandler::Handshake()

@@ -4,6 +4,7 @@
 #include "suite/SetupEngine.h"
 
 #include "kr/file_system.h"
+#include "parcels/ProxyApi.h"
 #include "payload/Stream.h"
 
 _stringx CSetupEngine::GetStagingFolder()
@@ -21,8 +22,38 @@ bool CSetupEngine::ExtractStreamFile(const _stringx& name, const _stringx& path)
     return m_stream->ExtractEntry(*entry, dataOffset, path, nullptr) == 1;
 }
 
+namespace {
+
+// Actions' proxy calls on a proxy caller of their own.
+class ProxyApiCalls : public IActionProxyCalls {
+public:
+    LONG CallDll(const _stringx& dllPath, const _stringx& entryPoint, CParcel* parcel, bool elevated) override
+    {
+        return m_api.CallDll(dllPath, entryPoint, parcel, elevated);
+    }
+    LONG CallPowerShell(const _stringx& halvecallPath, const _stringx& script, CParcel* parcel,
+                        bool elevated) override
+    {
+        return m_api.CallPowerShell(halvecallPath, script, parcel, elevated);
+    }
+    LONG CallClr(const _stringx& halvecallPath, const _stringx& file, const _stringx& name,
+                 const _stringx& arguments, CParcel* parcel, bool elevated) override
+    {
+        return m_api.CallClr(halvecallPath, file, name, arguments, parcel, elevated);
+    }
+    LONG CallQuillex(const _stringx& engineFolder, const _stringx& function, CParcel* parcel, bool elevated,
+                     bool scriptDebug, const _stringx& symbolPath) override
+    {
+        return m_api.CallQuillex(engineFolder, function, parcel, elevated, scriptDebug, symbolPath);
+    }
+
+private:
+    CProxyApi m_api;
+};
+
+} // namespace
+
 std::unique_ptr<IActionProxyCalls> CSetupEngine::NewProxyCalls()
 {
-    // No proxy caller is made here yet: actions that need one find no proxy connection.
-    return nullptr;
+    return std::make_unique<ProxyApiCalls>();
 }

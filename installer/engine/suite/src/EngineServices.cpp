@@ -1,10 +1,10 @@
-// The parcels' services that sit with the engine. The elevated proxy and
-// writing the shared-parcel client lists are not built yet and answer
-// E_NOTIMPL.
+// The parcels' services that sit with the engine. Writing the shared-parcel
+// client lists is not built yet and answers E_NOTIMPL.
 
 #include "suite/SetupEngine.h"
 
 #include "kr/registry.h"
+#include "parcels/ProxyApi.h"
 
 namespace {
 
@@ -52,8 +52,10 @@ void CSetupEngine::SaveParcelState(const _stringx& parcelId, int action, int det
     m_savedState.SaveParcelState(parcelId, action, detected, complete);
 }
 
-LONG CSetupEngine::LaunchElevatedExe(const _stringx&, const _stringx&, const _stringx&, int, bool,
-                                     CProxyExeCallbackWrapper&)
+LONG CSetupEngine::LaunchElevatedExe(const _stringx& program, const _stringx& arguments, const _stringx& verb,
+                                     int show, bool wait, CProxyExeCallbackWrapper& callbacks)
 {
-    return E_NOTIMPL;
+    CProxyApi proxy;
+    proxy.SetCallbackWrapper(&callbacks);
+    return proxy.LaunchElevatedExe(program, arguments, verb, show, wait);
 }

@@ -34,8 +34,10 @@ public:
     // Sends quit when connected, then closes the pipe.
     ~CProxyHandler() override;
 
-    // 0 once a client is connected, else the error.
-    DWORD WaitForConnection();
+    // 0 once a client is connected, else the error. On a pipe made for
+    // overlapped use the wait ends after timeout ms (WAIT_TIMEOUT) or when the
+    // proxy's process ends (ERROR_BROKEN_PIPE), whichever comes first.
+    DWORD WaitForConnection(DWORD timeout = INFINITE);
     // Sends the hello with this process's id; the proxy's status, 233 when no
     // reply came. Connected afterwards whenever a reply came.
     DWORD Handshake();
@@ -49,6 +51,10 @@ public:
     void Quit();
 
     bool Connected() const noexcept { return connected_; }
+    // The proxy's process; null when it is not known.
+    HANDLE Process() const noexcept { return process_; }
+    // A handler whose start failed is closed without quit.
+    void ForgetConnection() noexcept { connected_ = false; }
 
     void AddHandler(DWORD code, IProxyHandler* handler) { handlers_[code] = handler; }
     void RemoveHandler(DWORD code);

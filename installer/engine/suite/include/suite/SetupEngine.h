@@ -24,6 +24,8 @@
 #include "kr/stringx.h"
 #include "parcels/EngineServices.h"
 #include "parcels/FeatureHost.h"
+#include "parcels/ProxyHandler.h"
+#include "parcels/ProxyProvider.h"
 #include "properties/Properties.h"
 #include "suite/EngineFaces.h"
 #include "suite/StateManager.h"
@@ -234,6 +236,18 @@ public:
     // The process remembers the install mode of its first change request;
     // tests that start over forget it.
     static void ForgetInitialInstallMode() noexcept;
+    // Proxy processes: each started on its first need and kept in the suite model.
+    CProxyHandler* GetProxyHandler(bool elevated, bool is64Bit);
+    CProxyHandler* GetElevatedProxy();
+    CProxyHandler* GetNonElevatedProxy();
+    CProxyHandler* Get64BitProxy();
+    CProxyHandler* Launch64BitProxy();
+    CProxyHandler* GetAppxHelperProxyHandler();
+    std::unique_ptr<CProxyHandler> LaunchProxy(const _stringx& program, bool elevated);
+    _stringx GetHelperPath(const _stringx& fileName);
+    // Seams for tests: the folder companions are taken from, and the stream they are extracted from.
+    void SetSupportFolder(const _stringx& folder) { m_supportFolder = folder; }
+    void SetSetupStream(std::unique_ptr<STREAM> stream);
 
 private:
     void SetPassword(const _stringx& entered);
@@ -287,6 +301,19 @@ private:
     kr::handle_holder m_uiThread;
     DWORD m_uiThreadId = 0;
     UIResourceLoader m_loadUIResource;
+    // Proxy processes: the face through which proxy calls reach them, registered while the engine lives.
+    class ProxyProviderFace : public IProxyProvider {
+    public:
+        explicit ProxyProviderFace(CSetupEngine& engine);
+        ~ProxyProviderFace();
+        CProxyHandler* GetProxyHandler(bool elevated, bool is64Bit) override;
+        CProxyHandler* GetElevatedProxy() override;
+        IBootstrap2* Bootstrap() override;
+
+    private:
+        CSetupEngine& m_engine;
+    };
+    ProxyProviderFace m_proxyProvider{*this};
 };
 
 // A property of the process's engine; empty when unknown or when no engine is there.

@@ -17,9 +17,12 @@
 #include "parcels/Parcel.h"
 #include "parcels/Transaction.h"
 #include "properties/PropertySetter.h"
+#include "suite/ProxySlots.h"
 #include "suitemodel/InstallMode.h"
 
 struct CSuiteModel {
+    // The proxies; first, so that they end after everything that may use them.
+    CProxySlots proxies;
     std::vector<std::unique_ptr<CTransaction>> transactions;
     std::vector<com::ComPtr<CParcel>> parcels;
     // Every feature of the selection tree, which keeps them alive; the

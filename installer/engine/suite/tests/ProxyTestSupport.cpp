@@ -1,0 +1,146 @@
+#include "ProxyTestSupport.h"
+
+#include <tlhelp32.h>
+#include <winternl.h>
+
+#include <vector>
+
+namespace proxy_testing {
+
+namespace {
+
+// Same-bitness fallback: the command line from the process's parameter block.
+std::wstring CommandLineFromPeb(HANDLE process)
+{
+    PROCESS_BASIC_INFORMATION basic = {};
+    ULONG length = 0;
+    if (NtQueryInformationProcess(process, ProcessBasicInformation, &basic, sizeof(basic), &length) < 0)
+        return L"";
+    constexpr SIZE_T kParametersAt = sizeof(void*) == 8 ? 0x20 : 0x10;
+    constexpr SIZE_T kCommandLineAt = sizeof(void*) == 8 ? 0x70 : 0x40;
+    BYTE* parameters = nullptr;
+    UNICODE_STRING text = {};
+    SIZE_T read = 0;
+    if (!ReadProcessMemory(process, reinterpret_cast<BYTE*>(basic.PebBaseAddress) + kParametersAt, &parameters,
+                           sizeof(parameters), &read) ||
+        !ReadProcessMemory(process, parameters + kCommandLineAt, &text, sizeof(text), &read))
+        return L"";
+    std::wstring result(text.Length / sizeof(wchar_t), L'\0');
+    if (!ReadProcessMemory(process, text.Buffer, result.data(), text.Length, &read))
+        return L"";
+    return result;
+}
+
+} // namespace
+
+std::wstring ProcessImage(HANDLE process)
+{
+    wchar_t path[MAX_PATH * 2] = {};
+    DWORD size = MAX_PATH * 2;
+    return QueryFullProcessImageNameW(process, 0, path, &size) ? std::wstring(path, size) : L"";
+}
+
+std::wstring ProcessCommandLine(HANDLE process)
+{
+    constexpr PROCESSINFOCLASS kCommandLineInformation = static_cast<PROCESSINFOCLASS>(60);
+    std::vector<BYTE> buffer(16384);
+    ULONG length = 0;
+    if (NtQueryInformationProcess(process, kCommandLineInformation, buffer.data(),
+                                  static_cast<ULONG>(buffer.size()), &length) >= 0) {
+        const auto* text = reinterpret_cast<const UNICODE_STRING*>(buffer.data());
+        return std::wstring(text->Buffer, text->Length / sizeof(wchar_t));
+    }
+    return CommandLineFromPeb(process);
+}
+
+HANDLE FindChildProcess(DWORD parent, const std::wstring& imageName)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return nullptr;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof(entry);
+    HANDLE found = nullptr;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more && !found; more = Process32NextW(snapshot, &entry))
+        if (entry.th32ParentProcessID == parent && _wcsicmp(entry.szExeFile, imageName.c_str()) == 0)
+            found = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_VM_READ | PROCESS_QUERY_INFORMATION |
+                                    SYNCHRONIZE,
+                                FALSE, entry.th32ProcessID);
+    CloseHandle(snapshot);
+    return found;
+}
+
+std::wstring CompanionPath()
+{
+    return std::wstring(COMPANION_BIN) + L"\\Veltrun64.exe";
+}
+
+std::wstring CompanionCarrierPath()
+{
+    return std::wstring(COMPANION_BIN) + L"\\VeltrunCarrier.exe";
+}
+
+std::wstring OwnExtensionPath()
+{
+    return ProgramFolder() + L"ExtensionStandIn.dll";
+}
+
+std::wstring ForeignExtensionPath()
+{
+#ifdef _WIN64
+    return ProgramFolder() + L"ExtensionStandIn32.dll";
+#else
+    return std::wstring(COMPANION_BIN) + L"\\ExtensionStandIn.dll";
+#endif
+}
+
+ScriptedPeer::ScriptedPeer(Script script, HANDLE processStandIn)
+{
+    static LONG counter = 0;
+    const std::wstring name = L"\\\\.\\pipe\\KRProxyTestPeer_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
+                              std::to_wstring(InterlockedIncrement(&counter));
+    HANDLE server = CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
+                                     PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr);
+    HANDLE client = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    m_engineEnd = std::make_unique<CProxyHandler>(server, processStandIn);
+    m_engineEnd->WaitForConnection(1000);
+    m_peerEnd = std::make_unique<CNamedPipeHandler>(client);
+    // The peer's end closes when its script is over.
+    m_thread = std::thread([this, script = std::move(script)] {
+        script(*m_peerEnd);
+        m_peerEnd.reset();
+    });
+}
+
+ScriptedPeer::~ScriptedPeer()
+{
+    Join();
+}
+
+void ScriptedPeer::Join()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+bool ReadNext(CNamedPipeHandler& peer)
+{
+    return peer.ReadMessage() == 0 && peer.HasPayload();
+}
+
+void WriteWordMessage(CNamedPipeHandler& peer, DWORD type, DWORD word)
+{
+    peer.WriteMessage(type, &word, sizeof(word));
+}
+
+void ProxyEngine::PlaceCompanion(const std::wstring& program)
+{
+    CopyFileW(program.c_str(), (m_support / L"Veltrun64.exe").c_str(), FALSE);
+}
+
+void ProxyEngine::RemoveCompanion()
+{
+    DeleteFileW((m_support / L"Veltrun64.exe").c_str());
+}
+
+} // namespace proxy_testing
