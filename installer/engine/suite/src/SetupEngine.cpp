@@ -73,6 +73,8 @@ CSetupEngine::CSetupEngine()
     SetSetupEngine(this);
     SetEngineServices(this);
     SetFeatureHost(this);
+    SetStagingHost(this);
+    SetTransactionHost(this);
 
     m_launcherPath = ModulePath();
     const size_t slash = m_launcherPath.rfind(L"\\");
@@ -110,6 +112,8 @@ CSetupEngine::~CSetupEngine()
     // and the services faces go with the parcels and features they served.
     SetEngineServices(nullptr);
     SetFeatureHost(nullptr);
+    SetStagingHost(nullptr);
+    SetTransactionHost(nullptr);
 }
 
 STDMETHODIMP CSetupEngine::QueryInterface(REFIID iid, void** out)
@@ -253,11 +257,6 @@ void CSetupEngine::OnBootstrapEvent(EnumBootstrapState state)
 {
     m_bootstrapState = state;
     Fire_OnBootstrapEvent(state, &m_uiAnswer);
-}
-
-HRESULT CSetupEngine::DetermineFeatureStates()
-{
-    return E_NOTIMPL;
 }
 
 HRESULT CSetupEngine::CreateSuiteObject(const _stringx&, IDispatch** object, HMODULE* module)

@@ -52,7 +52,8 @@ public:
 };
 
 // The suite's saved state, kept in memory for this run only: nothing is
-// written to a state file and no run resumes from one.
+// written to a state file and no run resumes from one. The staged files and
+// the staging folder are removed with RemoveStagedFiles.
 class CMemoryState : public IPropertyStateWriter {
 public:
     void SaveProperty(const _stringx& name, const _stringx& value) override { m_values[L"Properties"][name] = value; }
@@ -69,10 +70,18 @@ public:
 
     // A file that is removed with the staged files at the end of the run.
     void MarkFileStaged(const _stringx& path) { m_stagedFiles.push_back(path); }
+    bool IsFileStaged(const _stringx& path) const;
     const kr::stringx_vector& StagedFiles() const noexcept { return m_stagedFiles; }
     void RemoveStagedFiles();
 
     void SetStagingFolder(const _stringx& folder) { m_stagingFolder = folder; }
+    // The suite's key under HKCU, which holds the resume flag "Reboot".
+    void SetSuiteId(const _stringx& suiteId) { m_suiteId = suiteId; }
+    _stringx GetStateKeyPath() const;
+    // The index of the transaction being run, saved before it starts.
+    void SaveCurrentTransaction(int index);
+    // Deletes the suite's key, and the suites' key when no other suite is left in it.
+    void RemoveStateInfo();
     const _stringx& StagingFolder() const noexcept { return m_stagingFolder; }
 
 private:
@@ -82,4 +91,5 @@ private:
     std::map<_stringx, std::map<_stringx, _stringx, Less>, Less> m_values;
     kr::stringx_vector m_stagedFiles;
     _stringx m_stagingFolder;
+    _stringx m_suiteId;
 };

@@ -22,7 +22,9 @@
 #include "kr/stringx.h"
 #include "parcels/EngineServices.h"
 #include "parcels/FeatureHost.h"
+#include "parcels/TransactionHost.h"
 #include "properties/Properties.h"
+#include "staging/StagingHost.h"
 #include "suite/EngineFaces.h"
 #include "suite/SuiteModel.h"
 #include "suitemodel/SuiteModelBuilder.h"
@@ -41,7 +43,9 @@ class CSetupEngine : public com::ObjectRoot,
                      public ISetupEngine,
                      public IEngineServices,
                      public IFeatureHost,
-                     public ISuiteModelBuilder {
+                     public ISuiteModelBuilder,
+                     public IStagingHost,
+                     public ITransactionHost {
 public:
     CSetupEngine();
     virtual ~CSetupEngine();
@@ -72,7 +76,7 @@ public:
     _stringx FormatString(const _stringx& text) override;
     _stringx ResolveStringId(const _stringx& id) override;
     void RequestDelayedReboot() override;
-    HRESULT ReportStagingProgress(const _stringx& file, ULONGLONG current, ULONGLONG maximum);
+    HRESULT ReportStagingProgress(const _stringx& file, ULONGLONG current, ULONGLONG maximum) override;
     void ReportError(EnumBootstrapErrorSource source, HRESULT hr, const _stringx& text, IParcel* parcel);
 
     // Initialisation's services.
@@ -189,6 +193,28 @@ public:
     STDMETHODIMP InstallUpdate() override;
     STDMETHODIMP RunAction(BSTR action) override;
 
+    // Staging, transactions and the run: the second half of the run, its services and the engine's faces.
+    HRESULT ApplySelectionAndStage();
+    HRESULT StageParcels(const _stringx& stageRoot);
+    void DetermineParcelActionStates();
+    HRESULT ClearResumeAndReportParcelError(HRESULT status, IParcel* parcel);
+    HRESULT Fire_OnStagingParcel(EnumParcelStagingState state, IParcel* parcel) override;
+    HRESULT Fire_OnNonFatalError(const _stringx& message, int flags, int* answer) override;
+    _stringx GetSourceFolder() override;
+    STREAM* GetStream() override { return m_stream.get(); }
+    bool IsFileStaged(const _stringx& path) override { return m_savedState.IsFileStaged(path); }
+    void MarkFileStaged(const _stringx& path) override { m_savedState.MarkFileStaged(path); }
+    HRESULT ResolveParcelSource(const _stringx& parcelId, _stringx& mediaPath) override;
+    bool IsWow64() override;
+    _stringx GetStagingFolder() override { return m_supportFolder; }
+    IProxyConnection* GetProxyHandler(bool elevated, bool is64Bit) override;
+    void SetTransactionProxy(IProxyConnection* proxy) override { m_transactionProxy = proxy; }
+    IProxyConnection* TransactionProxy() const noexcept { return m_transactionProxy; }
+    // Event actions of an engine event type; S_FALSE while none are registered.
+    HRESULT RunEvents(int eventType);
+    // Tests read the setup stream appended to another program.
+    void UseSetupStream(const _stringx& programPath);
+
 private:
     void SetPassword(const _stringx& entered);
     HRESULT CheckForSuiteUpdate(const _stringx& commandLine, bool* exitNow);
@@ -228,6 +254,15 @@ private:
     CMemoryState m_savedState;
     SetupXmlLoader m_loadSetupXml;
     std::unique_ptr<IUpdateHandler> m_update;
+
+    // Staging, transactions and the run.
+    HRESULT RunTransactions();
+    HRESULT OnRebootRequested(bool restartNow);
+    _stringx RelaunchCommandLine();
+    void WriteResumeEntry();
+    void RemoveResumeEntry();
+    IProxyConnection* m_transactionProxy = nullptr;
+    int m_currentTransaction = 0;
 };
 
 // A property of the process's engine; empty when unknown or when no engine is there.
