@@ -14,6 +14,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <string>
 
@@ -66,8 +67,11 @@ std::wstring ReadValue(const std::wstring& key, const std::wstring& name)
     if (RegGetValueW(HKEY_CURRENT_USER, key.c_str(), name.c_str(), RRF_RT_REG_SZ | RRF_RT_REG_DWORD, &type, data,
                      &size) != ERROR_SUCCESS)
         return L"none";
-    if (type == REG_DWORD)
-        return std::to_wstring(*reinterpret_cast<DWORD*>(data));
+    if (type == REG_DWORD) {
+        DWORD value = 0;
+        std::memcpy(&value, data, sizeof(value));
+        return std::to_wstring(value);
+    }
     return data;
 }
 

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "SuiteRunSupport.h"
+#include "kr/bootstrap_exception.h"
 #include "NotElevatedProcess.h"
 
 namespace fs = std::filesystem;
@@ -122,6 +123,46 @@ TEST(EngineRun, FailedTransactionStopsTheRunAndDropsTheState)
     EXPECT_EQ(-1, RebootValue());
     EXPECT_FALSE(StateKeyExists());
 }
+
+// A handler whose run fails the way a parcel's install or event actions do.
+class ThrowingHandler : public CParcelHandler {
+public:
+    ThrowingHandler(CParcel& parcel, bool withParcel) : CParcelHandler(parcel), m_withParcel(withParcel) {}
+    bool SupportsTransaction() override { return false; }
+    HRESULT Run() override
+    {
+        if (m_withParcel)
+            throw parcel_install_failure_exception(kFailed, static_cast<IParcel2*>(&GetParcel()));
+        throw parcel_event_failure_exception(kFailed);
+    }
+    EnumParcelType GetType() override { return eptExe; }
+    bool IsRebootStatus() override { return false; }
+
+    static constexpr HRESULT kFailed = static_cast<HRESULT>(0x80070643);
+
+private:
+    bool m_withParcel;
+};
+
+class EngineRunParcelFailure : public ::testing::TestWithParam<bool> {};
+
+TEST_P(EngineRunParcelFailure, EndsTheRunWithTheFailureReported)
+{
+    SuiteRun run;
+    ASSERT_EQ(S_OK, run.Initialize(run.SuiteXml(TwoTransactions())));
+    CParcel* parcel = run.engine->FindParcel(L"P1");
+    ASSERT_NE(nullptr, parcel);
+    parcel->SetHandler(std::make_unique<ThrowingHandler>(*parcel, GetParam()));
+    EXPECT_EQ(ThrowingHandler::kFailed, run.Run());
+    ASSERT_EQ(1u, run.sink->Errors().size());
+    EXPECT_EQ(ThrowingHandler::kFailed, run.sink->Errors()[0].error);
+    EXPECT_TRUE(run.Started().empty());
+    EXPECT_EQ(L"", RunOnceEntry());
+    EXPECT_EQ(-1, RebootValue());
+    EXPECT_NE(ebsComplete, run.sink->BootstrapStates().back());
+}
+
+INSTANTIATE_TEST_SUITE_P(InstallOrEventFailure, EngineRunParcelFailure, ::testing::Values(true, false));
 
 struct RebootCase {
     const char* name;

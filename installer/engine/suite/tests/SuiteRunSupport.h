@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <com/ComPtr.h>
@@ -34,8 +35,16 @@ bool StateKeyExists();
 // when silent it is started with "<id> log:<calls log> probe:<suite id>" and
 // the extra arguments.
 struct ParcelSpec {
+    ParcelSpec(std::wstring id_, std::wstring entry_ = L"p1.exe", std::wstring arguments_ = L"",
+               std::wstring parcelAttributes_ = L"", std::wstring operationAttributes_ = L"",
+               std::wstring md5_ = L"")
+        : id(std::move(id_)), entry(std::move(entry_)), arguments(std::move(arguments_)),
+          parcelAttributes(std::move(parcelAttributes_)), operationAttributes(std::move(operationAttributes_)),
+          md5(std::move(md5_))
+    {}
+
     std::wstring id;
-    std::wstring entry = L"p1.exe";
+    std::wstring entry;
     std::wstring arguments;          // after the standard ones
     std::wstring parcelAttributes;   // e.g. RebootCodes="1234"
     std::wstring operationAttributes;
