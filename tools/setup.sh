@@ -8,7 +8,7 @@ top=$(cd "$here/.." && pwd)
 
 packages=(mingw-w64 g++-mingw-w64 mingw-w64-tools wine wine32:i386 wine64 libwine-dev
           libz-mingw-w64-dev googletest wixl msitools xvfb xauth cmake make
-          dpkg-dev xz-utils openssl osslsigncode g++ nginx)
+          dpkg-dev xz-utils openssl osslsigncode g++ nginx nsis)
 
 missing=()
 need_i386=0

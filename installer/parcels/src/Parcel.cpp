@@ -13,6 +13,7 @@
 #include "kr/trace_log.h"
 #include "parcels/EngineServices.h"
 #include "parcels/ParcelRoutines.h"
+#include "staging/Package.h"
 
 #define PARCEL_SOURCE TraceSource{L"Parcel", __LINE__}
 

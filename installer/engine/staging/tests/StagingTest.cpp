@@ -88,6 +88,8 @@ public:
         return S_OK;
     }
     bool IsWow64() override { return wow64; }
+    _stringx GetStagingFolder() override { return _stringx(); }
+    HRESULT Fire_OnStagingParcel(EnumParcelStagingState, IParcel*) override { return S_OK; }
 
     STREAM stream;
     EnumInstallMode mode = eimInstall;

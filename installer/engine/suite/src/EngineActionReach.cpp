@@ -7,11 +7,6 @@
 #include "parcels/ProxyApi.h"
 #include "payload/Stream.h"
 
-_stringx CSetupEngine::GetStagingFolder()
-{
-    return m_supportFolder;
-}
-
 bool CSetupEngine::ExtractStreamFile(const _stringx& name, const _stringx& path)
 {
     const StreamFileEntry* entry = nullptr;

@@ -75,6 +75,8 @@ CSetupEngine::CSetupEngine()
     SetEngineServices(this);
     SetFeatureHost(this);
     RegisterSuiteConditionKinds();
+    SetStagingHost(this);
+    SetTransactionHost(this);
 
     m_launcherPath = ModulePath();
     const size_t slash = m_launcherPath.rfind(L"\\");
@@ -112,6 +114,8 @@ CSetupEngine::~CSetupEngine()
     // and the services faces go with the parcels and features they served.
     SetEngineServices(nullptr);
     SetFeatureHost(nullptr);
+    SetStagingHost(nullptr);
+    SetTransactionHost(nullptr);
 }
 
 STDMETHODIMP CSetupEngine::QueryInterface(REFIID iid, void** out)
@@ -250,11 +254,6 @@ void CSetupEngine::OnBootstrapEvent(EnumBootstrapState state)
 {
     m_bootstrapState = state;
     Fire_OnBootstrapEvent(state, &m_uiAnswer);
-}
-
-HRESULT CSetupEngine::DetermineFeatureStates()
-{
-    return E_NOTIMPL;
 }
 
 HRESULT CSetupEngine::CreateSuiteObject(const _stringx&, IDispatch** object, HMODULE* module)

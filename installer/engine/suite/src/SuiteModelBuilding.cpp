@@ -1,6 +1,6 @@
 // The engine's side of the setup.xml reader: the model's lists, the parcel
 // factory, the selection tree and the start-up steps the reader triggers.
-// Resources, actions, packages, event actions, Add/Remove Programs
+// Resources, actions, event actions, Add/Remove Programs
 // information, string tables and Windows-feature definitions are not built
 // yet: their members answer none, and the reader skips those elements.
 
@@ -9,6 +9,7 @@
 #include "kr/bootstrap_exception.h"
 #include "kr/trace_log.h"
 #include "parcels/ParcelFactory.h"
+#include "staging/Package.h"
 
 #define ENGINE_TRACE(...) TraceFormat({L"SetupEngine", __LINE__}, __VA_ARGS__)
 
@@ -90,27 +91,43 @@ IConditionContainer* CSetupEngine::FeatureConditionTarget(CFeature& feature, con
     return &feature;
 }
 
-CPackage* CSetupEngine::SetPackage(CParcel&, const ElementAttributes&)
+CPackage* CSetupEngine::SetPackage(CParcel& parcel, const ElementAttributes& attributes)
 {
-    return nullptr;
+    auto package = std::make_unique<CPackage>();
+    for (const ElementAttribute& attribute : attributes)
+        package->SetAttribute(attribute.name, attribute.value);
+    return &parcel.SetPackage(std::move(package));
 }
 
-CFolder* CSetupEngine::SetRootFolder(CPackage&, const ElementAttributes&)
+namespace {
+
+template <class T>
+std::unique_ptr<T> MakeWithAttributes(const ElementAttributes& attributes)
 {
-    return nullptr;
+    auto made = std::make_unique<T>();
+    for (const ElementAttribute& attribute : attributes)
+        made->SetAttribute(attribute.name, attribute.value);
+    return made;
 }
 
-CFolder* CSetupEngine::AddSubFolder(CFolder&, const ElementAttributes&)
+} // namespace
+
+CFolder* CSetupEngine::SetRootFolder(CPackage& package, const ElementAttributes& attributes)
 {
-    return nullptr;
+    return &package.SetRootFolder(MakeWithAttributes<CFolder>(attributes));
 }
 
-CFile* CSetupEngine::AddPackageFile(CPackage&, const ElementAttributes&)
+CFolder* CSetupEngine::AddSubFolder(CFolder& parent, const ElementAttributes& attributes)
 {
-    return nullptr;
+    return &parent.AddSubFolder(MakeWithAttributes<CFolder>(attributes));
 }
 
-CFile* CSetupEngine::AddFolderFile(CFolder&, const ElementAttributes&)
+CFile* CSetupEngine::AddPackageFile(CPackage& package, const ElementAttributes& attributes)
 {
-    return nullptr;
+    return &package.AddFile(MakeWithAttributes<CFile>(attributes));
+}
+
+CFile* CSetupEngine::AddFolderFile(CFolder& folder, const ElementAttributes& attributes)
+{
+    return &folder.AddFile(MakeWithAttributes<CFile>(attributes));
 }

@@ -36,6 +36,41 @@ std::vector<RecordedEvent> EventSink::Errors() const
     return errors;
 }
 
+std::vector<std::wstring> EventSink::ParcelsOf(DISPID id) const
+{
+    std::vector<std::wstring> parcels;
+    for (const RecordedEvent& event : m_events)
+        if (event.id == id)
+            parcels.push_back(event.parcel);
+    return parcels;
+}
+
+size_t EventSink::Count(DISPID id) const
+{
+    size_t count = 0;
+    for (const RecordedEvent& event : m_events)
+        count += event.id == id ? 1 : 0;
+    return count;
+}
+
+namespace {
+
+std::wstring ParcelId(const VARIANT& value)
+{
+    if (value.vt != VT_DISPATCH || !value.pdispVal)
+        return L"";
+    com::ComPtr<IParcel> parcel;
+    if (FAILED(value.pdispVal->QueryInterface(IID_IParcel, parcel.PutVoid())))
+        return L"";
+    BSTR id = nullptr;
+    parcel->get_ID(&id);
+    std::wstring text = id ? id : L"";
+    SysFreeString(id);
+    return text;
+}
+
+} // namespace
+
 STDMETHODIMP EventSink::QueryInterface(REFIID iid, void** out)
 {
     if (!out)
@@ -61,7 +96,7 @@ STDMETHODIMP EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params
     event.id = id;
     if (id == 1 && params->cArgs == 2) {
         event.state = params->rgvarg[1].lVal;
-        if (event.state == m_cancelAt && (params->rgvarg[0].vt & VT_BYREF))
+        if (event.state == m_cancelAt && (params->rgvarg[0].vt & VT_BYREF) && params->rgvarg[0].pboolVal)
             *params->rgvarg[0].pboolVal = VARIANT_TRUE;
     } else if (id == 2 && params->cArgs == 1 && params->rgvarg[0].pdispVal) {
         com::ComPtr<IBootstrapError> error;
@@ -71,6 +106,21 @@ STDMETHODIMP EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params
             error->get_File(&file);
             event.file = file ? file : L"";
             SysFreeString(file);
+        }
+    } else if (id == 3 && params->cArgs == 2) {
+        event.parcel = ParcelId(params->rgvarg[1]);
+    } else if (id == 4 && params->cArgs == 3) {
+        event.state = params->rgvarg[2].lVal;
+        event.parcel = ParcelId(params->rgvarg[1]);
+    } else if (id == 5 && params->cArgs == 4) {
+        if (++m_progressCount == m_cancelProgressAt && (params->rgvarg[0].vt & VT_BYREF))
+            *params->rgvarg[0].pboolVal = VARIANT_TRUE;
+    } else if (id == 9 && params->cArgs == 4) {
+        event.parcel = ParcelId(params->rgvarg[3]);
+        event.file = params->rgvarg[2].vt == VT_BSTR && params->rgvarg[2].bstrVal ? params->rgvarg[2].bstrVal : L"";
+        if (params->rgvarg[0].vt == (VT_BSTR | VT_BYREF)) {
+            SysFreeString(*params->rgvarg[0].pbstrVal);
+            *params->rgvarg[0].pbstrVal = SysAllocString(m_mediaPath.c_str());
         }
     }
     m_events.push_back(event);

@@ -22,7 +22,8 @@ struct RecordedEvent {
     DISPID id = 0;
     int state = 0;          // OnBootstrapEvent
     HRESULT error = S_OK;   // OnError: the error's LastError
-    std::wstring file;      // OnError: the error's File
+    std::wstring file;      // OnError: the error's File; OnPromptForSourceMedia: the source file
+    std::wstring parcel;    // the parcel's ID, for events about a parcel
 };
 
 // An IDispatch sink of _IBootstrapEvents, advised on an engine for its life.
@@ -35,6 +36,13 @@ public:
 
     // Answers VARIANT_TRUE in the cancel cell of OnBootstrapEvent for this state.
     void CancelAt(int state) { m_cancelAt = state; }
+    // Answers OnPromptForSourceMedia with this media path.
+    void AnswerSourcePrompt(const std::wstring& path) { m_mediaPath = path; }
+    // Cancels at the n-th OnStagingProgress (from 1).
+    void CancelStagingProgressAt(int count) { m_cancelProgressAt = count; }
+    // The parcel IDs of the events with that id, in order.
+    std::vector<std::wstring> ParcelsOf(DISPID id) const;
+    size_t Count(DISPID id) const;
     std::vector<int> BootstrapStates() const;
     std::vector<RecordedEvent> Errors() const;
     const std::vector<RecordedEvent>& Events() const { return m_events; }
@@ -51,6 +59,9 @@ private:
     com::ComPtr<IConnectionPoint> m_point;
     DWORD m_cookie = 0;
     int m_cancelAt = -100;
+    std::wstring m_mediaPath;
+    int m_cancelProgressAt = 0;
+    int m_progressCount = 0;
     std::vector<RecordedEvent> m_events;
 };
 

@@ -27,6 +27,8 @@
 #include "parcels/StateObject.h"
 #include "properties/Properties.h"
 
+class CPackage;
+
 // The client that stands for a suite-less user of a shared parcel.
 extern const wchar_t kPlaceholderClient[];
 
@@ -65,11 +67,18 @@ public:
     // Keeps an event action made elsewhere; none for a type the parcel does not keep.
     IEventAction* AddEventAction(int eventType, std::unique_ptr<IEventAction> action);
     void LoadStateValue(const CStateEntry& entry) override;
+    // The files the parcel needs, staged before it runs; replaces an earlier package.
+    CPackage& SetPackage(std::unique_ptr<CPackage> package);
+    CPackage* Package() const noexcept { return m_package.get(); }
 
     // State decisions and run.
     HRESULT Evaluate(EnumInstallMode mode);
     HRESULT ApplyFeatureRequest(int request);
     HRESULT FinalizeActionState();
+    // Gathers the package into its stage folder (packageName, else the
+    // package's own Name, else the engine's staging folder); only its path
+    // unless the parcel installs. S_FALSE for a parcel without a package.
+    HRESULT Stage(const _stringx& packageName);
     // May throw reboot_exception or parcel_event_failure_exception.
     HRESULT Run();
     HRESULT Redetect(HRESULT status);
@@ -157,4 +166,5 @@ private:
     kr::stringx_vector m_clients;
     bool m_installedBefore = false;
     CProxy_IParcelEvents m_events;
+    std::unique_ptr<CPackage> m_package;
 };

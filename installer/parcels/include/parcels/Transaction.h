@@ -6,6 +6,7 @@
 // them allow it, in this process or in the proxy that runs parcels needing
 // elevation or 64-bit Windows; a failure rolls them back together.
 
+#include <algorithm>
 #include <vector>
 
 #include "parcels/MsiFunctions.h"
@@ -27,6 +28,8 @@ public:
     // In document order; the suite model owns the parcels.
     void AddParcel(CParcel& parcel) { m_parcels.push_back(&parcel); }
     const std::vector<CParcel*>& Parcels() const noexcept { return m_parcels; }
+    // Removal in the reverse of the install order.
+    void ReverseParcels() { std::reverse(m_parcels.begin(), m_parcels.end()); }
 
     // Sets the three flags below from the parcels and logs them.
     void Examine();

@@ -3,7 +3,8 @@
 // What staging reaches of the engine: the install mode, the setup source
 // folder, the setup stream, the state file's list of staged files, progress
 // and questions for the user interface, the source-media prompt and the
-// process's WOW64 state. The engine registers itself when it is constructed.
+// process's WOW64 state; for a parcel's staging, the staging folder and the
+// OnStagingParcel event. The engine registers itself when it is constructed.
 
 #include <windows.h>
 
@@ -32,6 +33,10 @@ public:
     // OnNonFatalError with message-box flags; the button chosen.
     virtual HRESULT Fire_OnNonFatalError(const _stringx& message, int flags, int* answer) = 0;
     virtual bool IsWow64() = 0;
+    // Where a package without a folder name of its own is staged.
+    virtual _stringx GetStagingFolder() = 0;
+    // OnStagingParcel with the engine's answer cell.
+    virtual HRESULT Fire_OnStagingParcel(EnumParcelStagingState state, IParcel* parcel) = 0;
 
 protected:
     ~IStagingHost() = default;

@@ -26,7 +26,9 @@
 #include "parcels/FeatureHost.h"
 #include "parcels/ProxyHandler.h"
 #include "parcels/ProxyProvider.h"
+#include "parcels/TransactionHost.h"
 #include "properties/Properties.h"
+#include "staging/StagingHost.h"
 #include "suite/EngineFaces.h"
 #include "suite/StateManager.h"
 #include "suite/SuiteActions.h"
@@ -48,7 +50,9 @@ class CSetupEngine : public com::ObjectRoot,
                      public IEngineServices,
                      public IFeatureHost,
                      public ISuiteModelBuilder,
-                     public IActionEngine {
+                     public IActionEngine,
+                     public IStagingHost,
+                     public ITransactionHost {
 public:
     CSetupEngine();
     virtual ~CSetupEngine();
@@ -79,7 +83,7 @@ public:
     _stringx FormatString(const _stringx& text) override;
     _stringx ResolveStringId(const _stringx& id) override;
     void RequestDelayedReboot() override;
-    HRESULT ReportStagingProgress(const _stringx& file, ULONGLONG current, ULONGLONG maximum);
+    HRESULT ReportStagingProgress(const _stringx& file, ULONGLONG current, ULONGLONG maximum) override;
     HRESULT ReportError(EnumBootstrapErrorSource source, HRESULT hr, const _stringx& text, IParcel* parcel);
 
     // Initialisation's services.
@@ -201,7 +205,6 @@ public:
     CFeature* FindFeature(const _stringx& name) override;
 
     // Action reach: what suite actions read of the engine.
-    _stringx GetStagingFolder() override;
     bool ExtractStreamFile(const _stringx& name, const _stringx& path) override;
     bool IsScriptDebugging() override { return m_scriptDebugging; }
     _stringx GetSymbolPath() override { return m_symbolPath; }
@@ -237,7 +240,7 @@ public:
     // tests that start over forget it.
     static void ForgetInitialInstallMode() noexcept;
     // Proxy processes: each started on its first need and kept in the suite model.
-    CProxyHandler* GetProxyHandler(bool elevated, bool is64Bit);
+    CProxyHandler* GetProxyHandler(bool elevated, bool is64Bit) override;
     CProxyHandler* GetElevatedProxy();
     CProxyHandler* GetNonElevatedProxy();
     CProxyHandler* Get64BitProxy();
@@ -248,6 +251,23 @@ public:
     // Seams for tests: the folder companions are taken from, and the stream they are extracted from.
     void SetSupportFolder(const _stringx& folder) { m_supportFolder = folder; }
     void SetSetupStream(std::unique_ptr<STREAM> stream);
+    // Staging, transactions and the run: the second half of the run, its services and the engine's faces.
+    HRESULT ApplySelectionAndStage();
+    HRESULT StageParcels(const _stringx& stageRoot);
+    HRESULT ClearResumeAndReportParcelError(HRESULT status, IParcel* parcel);
+    HRESULT Fire_OnStagingParcel(EnumParcelStagingState state, IParcel* parcel) override;
+    HRESULT Fire_OnNonFatalError(const _stringx& message, int flags, int* answer) override;
+    _stringx GetSourceFolder() override;
+    STREAM* GetStream() override { return m_stream.get(); }
+    bool IsFileStaged(const _stringx& path) override { return m_savedState.IsFileStaged(path); }
+    void MarkFileStaged(const _stringx& path) override { m_savedState.MarkFileStaged(path); }
+    HRESULT ResolveParcelSource(const _stringx& parcelId, _stringx& mediaPath) override;
+    bool IsWow64() override;
+    _stringx GetStagingFolder() override { return m_supportFolder; }
+    void SetTransactionProxy(IProxyConnection* proxy) override { m_transactionProxy = proxy; }
+    IProxyConnection* TransactionProxy() const noexcept { return m_transactionProxy; }
+    // Tests read the setup stream appended to another program.
+    void UseSetupStream(const _stringx& programPath);
 
 private:
     void SetPassword(const _stringx& entered);
@@ -314,6 +334,13 @@ private:
         CSetupEngine& m_engine;
     };
     ProxyProviderFace m_proxyProvider{*this};
+    // Staging, transactions and the run.
+    HRESULT RunTransactions();
+    HRESULT OnRebootRequested(bool restartNow);
+    _stringx RelaunchCommandLine();
+    void WriteResumeEntry();
+    void RemoveResumeEntry();
+    IProxyConnection* m_transactionProxy = nullptr;
 };
 
 // A property of the process's engine; empty when unknown or when no engine is there.
