@@ -221,7 +221,11 @@ std::unique_ptr<CProxyHandler> CSetupEngine::LaunchProxy(const _stringx& program
     kr::handle_holder process(std::exchange(kr::state().last_process.hProcess, nullptr));
     kr::close_last_process();
 
-    if (WaitForSingleObject(started.get(), kStartWait) != WAIT_OBJECT_0) {
+    // A proxy that ends before it signals (elevation refused, a crash) gives
+    // none at once rather than after the whole start time-out.
+    const HANDLE startOrEnd[] = {started.get(), process.get()};
+    const DWORD waited = WaitForMultipleObjects(process.get() ? 2 : 1, startOrEnd, FALSE, kStartWait);
+    if (waited != WAIT_OBJECT_0) {
         ENGINE_TRACE(L"Timed out waiting for proxy to respond");
         return nullptr;
     }

@@ -228,6 +228,12 @@ void CStateManager::RemoveStagingFiles()
     if (m_suiteFolder.empty() || !kr::path_test(m_suiteFolder, kr::path_accept_folder))
         return;
     STATE_TRACE(L"State manager: removing staging files from: %s", m_suiteFolder.c_str());
-    kr::delete_tree(m_suiteFolder, false);
+    // A package program that has just ended may hold the folder as its
+    // working folder for a moment longer: the removal is tried again.
+    for (int attempt = 0; attempt < 50 && kr::path_test(m_suiteFolder, kr::path_accept_folder); ++attempt) {
+        if (kr::delete_tree(m_suiteFolder, false))
+            break;
+        Sleep(100);
+    }
     RemoveStateInfo();
 }

@@ -265,8 +265,9 @@ TEST_P(EngineRunCancel, CancelRunsNothingAndLeavesNoResumeEntry)
 
 INSTANTIATE_TEST_SUITE_P(States, EngineRunCancel, ::testing::Values(ebsUISelection, ebsStage, ebsInstall));
 
-// Run in a child that is not elevated: no proxy can be had for a parcel
-// that requires elevation, so the run ends before staging.
+// Run in a child that is not elevated: the elevated proxy a parcel that
+// requires elevation asks for ends at once, as when the user refuses
+// elevation, so the run ends before staging.
 TEST(EngineRunNotElevated, DISABLED_ElevationRequiredEndsBeforeStaging)
 {
     SuiteRun run;
