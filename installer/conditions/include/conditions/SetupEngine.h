@@ -9,6 +9,8 @@
 
 #include "kr/stringx.h"
 
+class IProxyConnection;
+
 class ISetupEngine {
 public:
     // Expands the references of a formatted string against the property store.
@@ -20,6 +22,14 @@ public:
     // (null for the launcher's own objects), which the caller frees after the
     // object is released.
     virtual HRESULT CreateSuiteObject(const _stringx& name, IDispatch** object, HMODULE* module) = 0;
+
+    // Platform conditions: the Windows version, read once by the engine and
+    // shared, so every test of the version sees the same answer.
+    virtual const OSVERSIONINFOEXW& OsVersionInfo() = 0;
+    // Installed-product conditions: the app-package helper process, started on
+    // first need; none with the thread's last error set when it cannot be had
+    // (ERROR_NOT_SUPPORTED before Windows 8).
+    virtual IProxyConnection* GetAppxHelperProxyHandler() = 0;
 
 protected:
     ~ISetupEngine() = default;

@@ -29,8 +29,19 @@ public:
     _stringx FormatString(const _stringx& text) override;
     void SetProperty(const _stringx& name, const _stringx& value, bool overwriteLocked) override;
     HRESULT CreateSuiteObject(const _stringx& name, IDispatch** object, HMODULE* module) override;
+    const OSVERSIONINFOEXW& OsVersionInfo() override { return osVersion; }
+    IProxyConnection* GetAppxHelperProxyHandler() override
+    {
+        SetLastError(appxHelperError);
+        return appxHelper;
+    }
 
     CProperties store;
+    // The Windows version the conditions see; all zero until a test fills it.
+    OSVERSIONINFOEXW osVersion{};
+    // The app-package helper; none, with this last error, until a test sets one.
+    IProxyConnection* appxHelper = nullptr;
+    DWORD appxHelperError = ERROR_NOT_SUPPORTED;
     ObjectFactory objects;
     int formatCalls = 0;
 };

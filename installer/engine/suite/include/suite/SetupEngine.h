@@ -20,9 +20,11 @@
 #include "conditions/SetupEngine.h"
 #include "kr/handle_holder.h"
 #include "kr/stringx.h"
+#include "languages/LanguageManager.h"
 #include "parcels/EngineServices.h"
 #include "parcels/FeatureHost.h"
 #include "properties/Properties.h"
+#include "resources/Resource.h"
 #include "suite/EngineFaces.h"
 #include "suite/SuiteModel.h"
 #include "suitemodel/SuiteModelBuilder.h"
@@ -120,8 +122,8 @@ public:
     CFile* AddPackageFile(CPackage& package, const ElementAttributes& attributes) override;
     CFile* AddFolderFile(CFolder& folder, const ElementAttributes& attributes) override;
     CProperties* ArpInfo() override { return nullptr; }
-    CProperties* LanguageManager() override { return nullptr; }
-    CProperties* StringTable(LANGID) override { return nullptr; }
+    CProperties* LanguageManager() override { return &m_languages; }
+    CProperties* StringTable(LANGID language) override { return &m_languages.GetStringTable(language); }
     bool AddWindowsFeatureItem(const _wstringx&) override { return false; }
     void AddWindowsFeatureDependencies(const _wstringx&, const std::vector<_wstringx>&) override {}
     bool AddWindowsFeatureOSDefinition(const _wstringx&, const _wstringx&) override { return false; }
@@ -189,6 +191,23 @@ public:
     STDMETHODIMP InstallUpdate() override;
     STDMETHODIMP RunAction(BSTR action) override;
 
+    // Languages, resources and the Windows version (EngineLanguage.cpp, EngineResources.cpp).
+    const OSVERSIONINFOEXW& OsVersionInfo() override;
+    // Tests put a machine of their choice in place of the one GetVersionExW reports.
+    void SetOsVersionInfo(const OSVERSIONINFOEXW& info) noexcept { m_osVersion = info; }
+    CLanguageManager& Languages() noexcept { return m_languages; }
+    // Chooses the language and keeps the choice in KRSelectedLanguage and the saved state.
+    void ChooseSuiteLanguage(LANGID installedLanguage);
+    CResource* UIResource() noexcept { return m_uiResource.get(); }
+    const std::vector<std::unique_ptr<CResource>>& Resources() const noexcept { return m_resources; }
+    CResource* FindResourceByNamespace(const _stringx& name);
+    CResource* FindResourceByName(const _stringx& name);
+    // Stages and loads every resource not initialised yet; 0x80070642 when the user cancels.
+    HRESULT InitializeResources();
+    // Stand-in until the proxy processes are built: refuses before Windows 8
+    // (ERROR_NOT_SUPPORTED), and has no helper to offer after.
+    IProxyConnection* GetAppxHelperProxyHandler() override;
+
 private:
     void SetPassword(const _stringx& entered);
     HRESULT CheckForSuiteUpdate(const _stringx& commandLine, bool* exitNow);
@@ -228,6 +247,22 @@ private:
     CMemoryState m_savedState;
     SetupXmlLoader m_loadSetupXml;
     std::unique_ptr<IUpdateHandler> m_update;
+
+    // Languages, resources and the Windows version.
+    class ResourceHost : public IResourceHost {
+    public:
+        explicit ResourceHost(CSetupEngine& engine) : m_engine(engine) {}
+        _stringx GetStagingFolder() override;
+        int ExtractStreamFile(const _stringx& name, const _stringx& target, IStreamProgress* progress) override;
+
+    private:
+        CSetupEngine& m_engine;
+    };
+    OSVERSIONINFOEXW m_osVersion{};
+    CLanguageManager m_languages;
+    ResourceHost m_resourceHost{*this};
+    std::unique_ptr<CResource> m_uiResource;
+    std::vector<std::unique_ptr<CResource>> m_resources;
 };
 
 // A property of the process's engine; empty when unknown or when no engine is there.
