@@ -1,6 +1,9 @@
 #include "conditions/ConditionKind.h"
 
 #include "conditions/Condition.h"
+#include "conditions/LocaleCondition.h"
+#include "conditions/PlatformCondition.h"
+#include "conditions/UWPApiIsTypePresentCondition.h"
 #include "kr/trace_log.h"
 
 namespace {
@@ -31,7 +34,22 @@ constexpr NamedKind kNamedKinds[] = {
     {L"UWPIsTypePresent", ckUWPIsTypePresent},
 };
 
-ConditionMaker g_makers[ckInvalid] = {};
+// The built-in kinds whose classes exist; the others stay without a maker.
+struct Makers {
+    Makers()
+    {
+        table[ckPlatform] = MakePlatformCondition;
+        table[ckLocale] = MakeLocaleCondition;
+        table[ckUWPIsTypePresent] = MakeUWPApiIsTypePresentCondition;
+    }
+    ConditionMaker table[ckInvalid] = {};
+};
+
+ConditionMaker* MakerTable()
+{
+    static Makers makers;
+    return makers.table;
+}
 
 bool IsMadeKind(int kind) noexcept
 {
@@ -56,14 +74,14 @@ ConditionMaker SetConditionMaker(int kind, ConditionMaker maker) noexcept
 {
     if (!IsMadeKind(kind))
         return nullptr;
-    const ConditionMaker previous = g_makers[kind];
-    g_makers[kind] = maker;
+    const ConditionMaker previous = MakerTable()[kind];
+    MakerTable()[kind] = maker;
     return previous;
 }
 
 std::unique_ptr<CCondition> MakeCondition(int kind)
 {
-    if (!IsMadeKind(kind) || !g_makers[kind])
+    if (!IsMadeKind(kind) || !MakerTable()[kind])
         return nullptr;
-    return g_makers[kind]();
+    return MakerTable()[kind]();
 }

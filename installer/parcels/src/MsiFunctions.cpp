@@ -25,6 +25,9 @@ MsiFunctions LoadSystemMsi()
     const HMODULE msi = LoadLibraryW(path.c_str());
     if (!msi)
         return functions;
+    Resolve(msi, 70, functions.GetProductInfoW);
+    Resolve(msi, 179, functions.GetPatchInfoW);
+    Resolve(msi, 205, functions.EnumRelatedProductsW);
     Resolve(msi, 195, functions.GetFileVersionW);
     Resolve(msi, 285, functions.BeginTransactionW);
     Resolve(msi, 286, functions.EndTransaction);

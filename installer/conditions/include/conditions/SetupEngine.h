@@ -10,6 +10,8 @@
 #include "automation/Interfaces.h"
 #include "kr/stringx.h"
 
+class IProxyConnection;
+
 class ISetupEngine {
 public:
     // Expands the references of a formatted string against the property store.
@@ -30,6 +32,14 @@ public:
     virtual IParcel2* FindParcel(const _stringx& id) = 0;
     // The Parcels collection of the automation face, with a reference.
     virtual HRESULT STDMETHODCALLTYPE get_Parcels(IParcels** parcels) = 0;
+
+    // Platform conditions: the Windows version, read once by the engine and
+    // shared, so every test of the version sees the same answer.
+    virtual const OSVERSIONINFOEXW& OsVersionInfo() = 0;
+    // Installed-product conditions: the app-package helper process, started on
+    // first need; none with the thread's last error set when it cannot be had
+    // (ERROR_NOT_SUPPORTED before Windows 8).
+    virtual IProxyConnection* GetAppxHelperProxyHandler() = 0;
 
 protected:
     ~ISetupEngine() = default;

@@ -34,8 +34,19 @@ public:
     IParcel2* FindParcel(const _stringx& id) override { return findParcel ? findParcel(id) : nullptr; }
     // E_NOTIMPL while no collection is set.
     HRESULT STDMETHODCALLTYPE get_Parcels(IParcels** parcels) override;
+    const OSVERSIONINFOEXW& OsVersionInfo() override { return osVersion; }
+    IProxyConnection* GetAppxHelperProxyHandler() override
+    {
+        SetLastError(appxHelperError);
+        return appxHelper;
+    }
 
     CProperties store;
+    // The Windows version the conditions see; all zero until a test fills it.
+    OSVERSIONINFOEXW osVersion{};
+    // The app-package helper; none, with this last error, until a test sets one.
+    IProxyConnection* appxHelper = nullptr;
+    DWORD appxHelperError = ERROR_NOT_SUPPORTED;
     ObjectFactory objects;
     std::function<IFeature*(const _stringx& name)> findFeature;
     std::function<IParcel2*(const _stringx& id)> findParcel;

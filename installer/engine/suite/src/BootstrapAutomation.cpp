@@ -135,7 +135,7 @@ STDMETHODIMP CSetupEngine::SubstitutePropertyValues(BSTR original, BSTR* formatt
 // No string tables are loaded yet: an id resolves to itself.
 STDMETHODIMP CSetupEngine::ResolveString(BSTR id, BSTR* resolved)
 {
-    return CopyOut(In(id), resolved);
+    return CopyOut(m_languages.ResolveString(In(id)), resolved);
 }
 
 STDMETHODIMP CSetupEngine::ResolveStringAndPerformSubstitutionForEmbeddedProperties(BSTR id, BSTR* resolved)

@@ -5,6 +5,8 @@
 
 #include "suite/SetupEngine.h"
 
+#include <cwchar>
+
 #include "automation/SuiteErrors.h"
 #include "command_line.h"
 #include "kr/bootstrap_exception.h"
@@ -209,10 +211,12 @@ HRESULT CSetupEngine::Initialize(BSTR commandLineText, bool* exitNow)
     // Step 13.
     ENGINE_TRACE(L"Command Line: %s", LogCommandLine(commandLine).c_str());
 
-    // Steps 14 and 15: no Add/Remove Programs information and no resources yet.
+    // Step 14: no Add/Remove Programs information yet. Step 15.
     m_status = S_OK;
     ENGINE_TRACE(L"Engine: initializing resources");
     OnBootstrapEvent(ebsResourceInit);
+    if (InitializeResources() == kCancelled)
+        return kCancelled;
 
     // Step 16.
     if (!m_rebooted) {
@@ -277,15 +281,10 @@ HRESULT CSetupEngine::Initialize(BSTR commandLineText, bool* exitNow)
         if (TakeSwitch(line, L"password:", value))
             SetProperty(L"KRPassword", value, false);
 
-        // No language manager yet: the command line's language, else the user's, is the choice.
-        LANGID language = GetUserDefaultUILanguage();
-        unsigned long commandLineLanguage = 0;
-        if (TakeSwitch(line, L"language:", value) && value.to_ulong(commandLineLanguage) && commandLineLanguage)
-            language = static_cast<LANGID>(commandLineLanguage);
-        _stringx number;
-        number.format(L"%u", static_cast<unsigned>(language));
-        SetProperty(L"KRSelectedLanguage", number, false);
-        m_savedState.SaveProperty(L"KRSelectedLanguage", number);
+        // No Add/Remove Programs information yet, so no installed language.
+        if (TakeSwitch(line, L"language:", value))
+            m_languages.SetCommandLineLanguage(static_cast<LANGID>(std::wcstoul(value.c_str(), nullptr, 10)));
+        ChooseSuiteLanguage(0);
 
         _stringx logValue;
         const bool logSwitch = TakeSwitch(line, L"log", logValue);

@@ -56,15 +56,6 @@ _stringx OwnModulePath()
     return _stringx(path, length);
 }
 
-int WindowsVersionNumber()
-{
-    OSVERSIONINFOW version = {};
-    version.dwOSVersionInfoSize = sizeof(version);
-    if (!GetVersionExW(&version))
-        return 0;
-    return static_cast<int>(version.dwMajorVersion * 100 + version.dwMinorVersion);
-}
-
 std::unique_ptr<CProxyHandler> NewHandler(HANDLE pipe, HANDLE process)
 {
     std::unique_ptr<CProxyHandler> handler(new (std::nothrow) CProxyHandler(pipe, process));
@@ -140,7 +131,8 @@ CProxyHandler* CSetupEngine::GetAppxHelperProxyHandler()
     std::unique_ptr<CProxyHandler>& slot = m_model->proxies.appxHelper;
     if (slot)
         return slot.get();
-    const int version = WindowsVersionNumber();
+    const OSVERSIONINFOEXW& os = OsVersionInfo();
+    const int version = static_cast<int>(os.dwMajorVersion * 100 + os.dwMinorVersion);
     if (version < kAppxFirstVersion) {
         ENGINE_TRACE(L"GetAppxHelperProxyHandler: request for appx proxy not supported on this platform (%d)", version);
         SetLastError(ERROR_NOT_SUPPORTED);

@@ -4,6 +4,7 @@
 #include "automation/TypeLibrary.h"
 #include "conditions/FormattedString.h"
 #include "conditions/SuiteConditionKinds.h"
+#include "conditions/InstalledProductConditions.h"
 #include "kr/bootstrap_exception.h"
 #include "kr/com_exception.h"
 #include "kr/elevation.h"
@@ -72,6 +73,7 @@ CSetupEngine::CSetupEngine()
 {
     AddConnectionPoint(m_events);
     SetSetupEngine(this);
+    RegisterInstalledProductConditions();
     SetEngineServices(this);
     SetFeatureHost(this);
     RegisterSuiteConditionKinds();
@@ -144,7 +146,7 @@ void CSetupEngine::SetProperty(const _stringx& name, const _stringx& value, bool
     } else if (exact == L"KRPasswordValid") {
         // Only the password check sets it.
     } else if (exact == L"KRSelectedLanguage") {
-        // No language manager yet: the choice is only stored.
+        m_languages.SetAttribute(name, value);
         m_properties.SetAttribute(name, value);
     } else if (exact == L"ORIGINALSETUPEXEDIR") {
         ENGINE_TRACE(L"Engine: running from temp, original setup: %s", value.c_str());

@@ -1,8 +1,7 @@
 // The engine's side of the setup.xml reader: the model's lists, the parcel
 // factory, the selection tree and the start-up steps the reader triggers.
-// Resources, actions, event actions, Add/Remove Programs
-// information, string tables and Windows-feature definitions are not built
-// yet: their members answer none, and the reader skips those elements.
+// Add/Remove Programs information and Windows-feature definitions are not
+// built yet: their members answer none, and the reader skips those elements.
 
 #include "suite/SetupEngine.h"
 
@@ -55,14 +54,20 @@ CAbortCondition& CSetupEngine::AddAbortCondition(std::unique_ptr<CAbortCondition
     return ModelEntry(m_model->abortConditions.back());
 }
 
-CResource* CSetupEngine::NewUIResource(const ElementAttributes&)
+CResource* CSetupEngine::NewUIResource(const ElementAttributes& attributes)
 {
-    return nullptr;
+    m_uiResource = std::make_unique<CResource>(m_resourceHost, true);
+    for (const ElementAttribute& attribute : attributes)
+        m_uiResource->SetAttribute(attribute.name, attribute.value);
+    return m_uiResource.get();
 }
 
-CResource* CSetupEngine::AddResource(const ElementAttributes&)
+CResource* CSetupEngine::AddResource(const ElementAttributes& attributes)
 {
-    return nullptr;
+    m_resources.push_back(std::make_unique<CResource>(m_resourceHost));
+    for (const ElementAttribute& attribute : attributes)
+        m_resources.back()->SetAttribute(attribute.name, attribute.value);
+    return m_resources.back().get();
 }
 
 CAction* CSetupEngine::AddAction(const _stringx&, const ElementAttributes&)

@@ -294,7 +294,7 @@ TEST(SuiteModelBuildingTest, ListsAndStateOfTheModel)
     EXPECT_EQ(1u, engine->Model().parcels.size());
     NewAbortCondition(model);
     EXPECT_EQ(1u, engine->Model().abortConditions.size());
-    EXPECT_EQ(nullptr, model.AddResource({}));
+    EXPECT_EQ(engine->Resources().back().get(), model.AddResource({{L"Stream", L"ui.dll"}}));
 
     try {
         model.InitializeState();

@@ -9,6 +9,12 @@
 using MSIHANDLE_VALUE = unsigned long;
 
 struct MsiFunctions {
+    // Ordinal 70: a property of an installed product.
+    UINT(WINAPI* GetProductInfoW)(LPCWSTR product, LPCWSTR property, LPWSTR value, DWORD* value_size) = nullptr;
+    // Ordinal 179: a property of an applied patch.
+    UINT(WINAPI* GetPatchInfoW)(LPCWSTR patch, LPCWSTR property, LPWSTR value, DWORD* value_size) = nullptr;
+    // Ordinal 205: the index-th product of an upgrade code; product holds 39 characters.
+    UINT(WINAPI* EnumRelatedProductsW)(LPCWSTR upgrade_code, DWORD reserved, DWORD index, LPWSTR product) = nullptr;
     // Ordinal 195: file version and language of a file.
     UINT(WINAPI* GetFileVersionW)(LPCWSTR path, LPWSTR version, DWORD* version_size, LPWSTR language,
                                   DWORD* language_size) = nullptr;

@@ -22,6 +22,7 @@
 #include "conditions/SetupEngine.h"
 #include "kr/handle_holder.h"
 #include "kr/stringx.h"
+#include "languages/LanguageManager.h"
 #include "parcels/EngineServices.h"
 #include "parcels/FeatureHost.h"
 #include "parcels/ProxyHandler.h"
@@ -29,6 +30,7 @@
 #include "parcels/TransactionHost.h"
 #include "properties/Properties.h"
 #include "staging/StagingHost.h"
+#include "resources/Resource.h"
 #include "suite/EngineFaces.h"
 #include "suite/StateManager.h"
 #include "suite/SuiteActions.h"
@@ -131,8 +133,8 @@ public:
     CFile* AddPackageFile(CPackage& package, const ElementAttributes& attributes) override;
     CFile* AddFolderFile(CFolder& folder, const ElementAttributes& attributes) override;
     CProperties* ArpInfo() override { return nullptr; }
-    CProperties* LanguageManager() override { return nullptr; }
-    CProperties* StringTable(LANGID) override { return nullptr; }
+    CProperties* LanguageManager() override { return &m_languages; }
+    CProperties* StringTable(LANGID language) override { return &m_languages.GetStringTable(language); }
     bool AddWindowsFeatureItem(const _wstringx&) override { return false; }
     void AddWindowsFeatureDependencies(const _wstringx&, const std::vector<_wstringx>&) override {}
     bool AddWindowsFeatureOSDefinition(const _wstringx&, const _wstringx&) override { return false; }
@@ -245,7 +247,7 @@ public:
     CProxyHandler* GetNonElevatedProxy();
     CProxyHandler* Get64BitProxy();
     CProxyHandler* Launch64BitProxy();
-    CProxyHandler* GetAppxHelperProxyHandler();
+    CProxyHandler* GetAppxHelperProxyHandler() override;
     std::unique_ptr<CProxyHandler> LaunchProxy(const _stringx& program, bool elevated);
     _stringx GetHelperPath(const _stringx& fileName);
     // Seams for tests: the folder companions are taken from, and the stream they are extracted from.
@@ -268,6 +270,19 @@ public:
     IProxyConnection* TransactionProxy() const noexcept { return m_transactionProxy; }
     // Tests read the setup stream appended to another program.
     void UseSetupStream(const _stringx& programPath);
+    // Languages, resources and the Windows version (EngineLanguage.cpp, EngineResources.cpp).
+    const OSVERSIONINFOEXW& OsVersionInfo() override;
+    // Tests put a machine of their choice in place of the one GetVersionExW reports.
+    void SetOsVersionInfo(const OSVERSIONINFOEXW& info) noexcept { m_osVersion = info; }
+    CLanguageManager& Languages() noexcept { return m_languages; }
+    // Chooses the language and keeps the choice in KRSelectedLanguage and the saved state.
+    void ChooseSuiteLanguage(LANGID installedLanguage);
+    CResource* UIResource() noexcept { return m_uiResource.get(); }
+    const std::vector<std::unique_ptr<CResource>>& Resources() const noexcept { return m_resources; }
+    CResource* FindResourceByNamespace(const _stringx& name);
+    CResource* FindResourceByName(const _stringx& name);
+    // Stages and loads every resource not initialised yet; 0x80070642 when the user cancels.
+    HRESULT InitializeResources();
 
 private:
     void SetPassword(const _stringx& entered);
@@ -333,6 +348,16 @@ private:
     private:
         CSetupEngine& m_engine;
     };
+    // Languages, resources and the Windows version.
+    class ResourceHost : public IResourceHost {
+    public:
+        explicit ResourceHost(CSetupEngine& engine) : m_engine(engine) {}
+        _stringx GetStagingFolder() override;
+        int ExtractStreamFile(const _stringx& name, const _stringx& target, IStreamProgress* progress) override;
+
+    private:
+        CSetupEngine& m_engine;
+    };
     ProxyProviderFace m_proxyProvider{*this};
     // Staging, transactions and the run.
     HRESULT RunTransactions();
@@ -341,6 +366,11 @@ private:
     void WriteResumeEntry();
     void RemoveResumeEntry();
     IProxyConnection* m_transactionProxy = nullptr;
+    OSVERSIONINFOEXW m_osVersion{};
+    CLanguageManager m_languages;
+    ResourceHost m_resourceHost{*this};
+    std::unique_ptr<CResource> m_uiResource;
+    std::vector<std::unique_ptr<CResource>> m_resources;
 };
 
 // A property of the process's engine; empty when unknown or when no engine is there.
