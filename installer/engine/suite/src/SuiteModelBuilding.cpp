@@ -5,6 +5,7 @@
 
 #include "suite/SetupEngine.h"
 
+#include "actions/Action.h"
 #include "kr/bootstrap_exception.h"
 #include "kr/trace_log.h"
 #include "parcels/ParcelFactory.h"
@@ -70,9 +71,46 @@ CResource* CSetupEngine::AddResource(const ElementAttributes& attributes)
     return m_resources.back().get();
 }
 
-CAction* CSetupEngine::AddAction(const _stringx&, const ElementAttributes&)
+namespace {
+
+// A suite action as the engine runs it by id; the parcel it runs for is one of
+// the model's own.
+class SuiteActionEntry : public ISuiteAction {
+public:
+    SuiteActionEntry(CSuiteModel& model, std::unique_ptr<CAction> action) : m_model(model), m_action(std::move(action))
+    {
+    }
+    _stringx GetId() const override { return m_action->GetId(); }
+    HRESULT Execute(IParcel2* parcel) override
+    {
+        CParcel* own = nullptr;
+        for (const auto& entry : m_model.parcels) {
+            if (parcel && static_cast<IParcel2*>(entry.Get()) == parcel)
+                own = entry.Get();
+        }
+        return m_action->Execute(own);
+    }
+    CAction& Action() noexcept { return *m_action; }
+
+private:
+    CSuiteModel& m_model;
+    std::unique_ptr<CAction> m_action;
+};
+
+} // namespace
+
+CAction* CSetupEngine::AddAction(const _stringx& elementName, const ElementAttributes& attributes)
 {
-    return nullptr;
+    std::unique_ptr<CAction> action = CreateSuiteAction(elementName);
+    if (!action)
+        return nullptr;
+    for (const ElementAttribute& attribute : attributes)
+        action->SetAttribute(attribute.name, attribute.value);
+    action->InitDefaults();
+    auto entry = std::make_unique<SuiteActionEntry>(*m_model, std::move(action));
+    CAction& made = entry->Action();
+    AddSuiteAction(std::move(entry));
+    return &made;
 }
 
 CFeature* CSetupEngine::AddFeature(CFeature* parent, const ElementAttributes& attributes)

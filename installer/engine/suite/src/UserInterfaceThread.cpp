@@ -119,7 +119,13 @@ void CSetupEngine::InitializeUI(CResource& resource)
     ENGINE_TRACE(L"Engine: initializing UI");
     m_uiStarted = false;
     HMODULE module = nullptr;
-    const HRESULT loaded = m_loadUIResource ? m_loadUIResource(resource, module) : E_NOTIMPL;
+    HRESULT loaded = S_OK;
+    if (m_loadUIResource) {
+        loaded = m_loadUIResource(resource, module);
+    } else {
+        loaded = resource.Initialize(nullptr);
+        module = resource.Module();
+    }
     if (FAILED(loaded) || !module) {
         ENGINE_TRACE(L"Failed to initialize UI resource");
         throw ui_resource_exception(FAILED(loaded) ? loaded : E_FAIL);
