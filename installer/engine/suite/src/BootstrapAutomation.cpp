@@ -146,19 +146,6 @@ STDMETHODIMP CSetupEngine::ResolveStringAndPerformSubstitutionForEmbeddedPropert
     return CopyOut(FormatString(In(id)), resolved);
 }
 
-STDMETHODIMP CSetupEngine::IsUpdateAvailable(VARIANT_BOOL* available)
-{
-    if (!available)
-        return E_POINTER;
-    *available = VARIANT_FALSE;
-    return S_OK;
-}
-
-STDMETHODIMP CSetupEngine::InstallUpdate()
-{
-    return E_NOTIMPL;
-}
-
 STDMETHODIMP CSetupEngine::RunAction(BSTR)
 {
     return E_NOTIMPL;

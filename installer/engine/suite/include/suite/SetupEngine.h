@@ -26,6 +26,8 @@
 #include "suite/EngineFaces.h"
 #include "suite/SuiteModel.h"
 #include "suitemodel/SuiteModelBuilder.h"
+#include "update/UpdateHandler.h"
+#include "update/UpdateHost.h"
 
 class STREAM;
 
@@ -41,7 +43,8 @@ class CSetupEngine : public com::ObjectRoot,
                      public ISetupEngine,
                      public IEngineServices,
                      public IFeatureHost,
-                     public ISuiteModelBuilder {
+                     public ISuiteModelBuilder,
+                     public IUpdateHost {
 public:
     CSetupEngine();
     virtual ~CSetupEngine();
@@ -189,6 +192,16 @@ public:
     STDMETHODIMP InstallUpdate() override;
     STDMETHODIMP RunAction(BSTR action) override;
 
+    // Suite self-update.
+    HRESULT DownloadUpdateDescription(bool& available);
+    // Downloads the launcher at the effective update address, checks its
+    // signer and starts it; launched is set once it has been verified.
+    HRESULT DownloadAndLaunchUpdate(const _stringx& commandLine, bool& launched);
+    HRESULT LaunchUpdate(const _stringx& address, const _stringx& commandLine, bool& launched) override;
+    CUpdateHandler& UpdateHandler() noexcept { return m_updateHandler; }
+    const _stringx& EffectiveUpdateUrl() const noexcept { return m_effectiveUpdateUrl; }
+    static std::unique_ptr<IUpdateHandler> DefaultUpdateHandler(CSetupEngine& engine);
+
 private:
     void SetPassword(const _stringx& entered);
     HRESULT CheckForSuiteUpdate(const _stringx& commandLine, bool* exitNow);
@@ -228,6 +241,15 @@ private:
     CMemoryState m_savedState;
     SetupXmlLoader m_loadSetupXml;
     std::unique_ptr<IUpdateHandler> m_update;
+
+    // Suite self-update.
+    HRESULT FetchUpdateDescription(const _stringx& address, _stringx& localPath);
+    HRESULT DownloadUpdateLauncher(const _stringx& base, const _stringx& fileName, const _stringx& folder,
+                                   _stringx& downloaded);
+    void RemoveStagingForUpdate(const _stringx& keep);
+    void ReleaseInstanceMutex();
+    CUpdateHandler m_updateHandler{*this};
+    _stringx m_effectiveUpdateUrl;
 };
 
 // A property of the process's engine; empty when unknown or when no engine is there.
