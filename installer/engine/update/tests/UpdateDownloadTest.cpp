@@ -19,7 +19,6 @@
 #include "TestFolder.h"
 #include "WebServer.h"
 #include "support/ConditionTestSupport.h"
-#include "kr/trace_log.h"
 #include "staging/StagingHost.h"
 #include "update/FileSignatureVerifier.h"
 
