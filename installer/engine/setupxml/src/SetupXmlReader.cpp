@@ -5,7 +5,7 @@
 
 #include <com/ComPtr.h>
 
-#include "XmlLiteLibrary.h"
+#include "setupxml/XmlLiteLibrary.h"
 #include "kr/trace_log.h"
 
 #define READER_SOURCE TraceSource{L"SetupXmlReader", __LINE__}

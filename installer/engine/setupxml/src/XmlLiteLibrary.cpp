@@ -1,4 +1,4 @@
-#include "XmlLiteLibrary.h"
+#include "setupxml/XmlLiteLibrary.h"
 
 namespace {
 

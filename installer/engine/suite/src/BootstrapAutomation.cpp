@@ -150,19 +150,6 @@ STDMETHODIMP CSetupEngine::ResolveStringAndPerformSubstitutionForEmbeddedPropert
     return SubstitutePropertyValues(text.get(), resolved);
 }
 
-STDMETHODIMP CSetupEngine::IsUpdateAvailable(VARIANT_BOOL* available)
-{
-    if (!available)
-        return E_POINTER;
-    *available = VARIANT_FALSE;
-    return S_OK;
-}
-
-STDMETHODIMP CSetupEngine::InstallUpdate()
-{
-    return E_NOTIMPL;
-}
-
 STDMETHODIMP CSetupEngine::RunAction(BSTR action)
 {
     return RunAction(In(action), nullptr);

@@ -398,6 +398,8 @@ HRESULT CSetupEngine::CheckForSuiteUpdate(const _stringx& commandLine, bool* exi
         kr::bstr_holder text;
         if (whole.find_switch(L"updated_from:", text.address(), false, false) && text.get())
             updatedFrom = _stringx(text.get());
+        // The suite that started this one quotes the address.
+        updatedFrom.unquote();
     }
     m_update->SetUpdatedFrom(updatedFrom);
     bool found = false;

@@ -69,7 +69,7 @@ CSetupEngine::CSetupEngine()
       m_events(*this, IID__IBootstrapEvents),
       m_model(std::make_unique<CSuiteModel>()),
       m_loadSetupXml(DefaultSetupXmlLoader()),
-      m_update(std::make_unique<CNoUpdateHandler>())
+      m_update(DefaultUpdateHandler(*this))
 {
     AddConnectionPoint(m_events);
     SetSetupEngine(this);

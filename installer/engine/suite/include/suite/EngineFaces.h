@@ -30,6 +30,8 @@ public:
     // whether it was started, and the result is its exit code or the failure.
     virtual HRESULT DownloadAndLaunchUpdate(const _stringx& address, const _stringx& commandLine,
                                             bool& launched) = 0;
+    // Starts the chosen update on the user interface's request; S_FALSE when none was chosen.
+    virtual HRESULT InstallUpdate() { return S_FALSE; }
 };
 
 // No update description is ever found.

@@ -36,6 +36,8 @@
 #include "suite/SuiteActions.h"
 #include "suite/SuiteModel.h"
 #include "suitemodel/SuiteModelBuilder.h"
+#include "update/UpdateHandler.h"
+#include "update/UpdateHost.h"
 
 class STREAM;
 
@@ -54,7 +56,8 @@ class CSetupEngine : public com::ObjectRoot,
                      public ISuiteModelBuilder,
                      public IActionEngine,
                      public IStagingHost,
-                     public ITransactionHost {
+                     public ITransactionHost,
+                     public IUpdateHost {
 public:
     CSetupEngine();
     virtual ~CSetupEngine();
@@ -283,6 +286,15 @@ public:
     CResource* FindResourceByName(const _stringx& name);
     // Stages and loads every resource not initialised yet; 0x80070642 when the user cancels.
     HRESULT InitializeResources();
+    // Suite self-update.
+    HRESULT DownloadUpdateDescription(bool& available);
+    // Downloads the launcher at the effective update address, checks its
+    // signer and starts it; launched is set once it has been verified.
+    HRESULT DownloadAndLaunchUpdate(const _stringx& commandLine, bool& launched);
+    HRESULT LaunchUpdate(const _stringx& address, const _stringx& commandLine, bool& launched) override;
+    CUpdateHandler& UpdateHandler() noexcept { return m_updateHandler; }
+    const _stringx& EffectiveUpdateUrl() const noexcept { return m_effectiveUpdateUrl; }
+    static std::unique_ptr<IUpdateHandler> DefaultUpdateHandler(CSetupEngine& engine);
 
 private:
     void SetPassword(const _stringx& entered);
@@ -371,6 +383,14 @@ private:
     ResourceHost m_resourceHost{*this};
     std::unique_ptr<CResource> m_uiResource;
     std::vector<std::unique_ptr<CResource>> m_resources;
+    // Suite self-update.
+    HRESULT FetchUpdateDescription(const _stringx& address, _stringx& localPath);
+    HRESULT DownloadUpdateLauncher(const _stringx& base, const _stringx& fileName, const _stringx& folder,
+                                   _stringx& downloaded);
+    void RemoveStagingForUpdate(const _stringx& keep);
+    void ReleaseInstanceMutex();
+    CUpdateHandler m_updateHandler{*this};
+    _stringx m_effectiveUpdateUrl;
 };
 
 // A property of the process's engine; empty when unknown or when no engine is there.
