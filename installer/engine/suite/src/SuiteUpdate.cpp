@@ -281,9 +281,13 @@ void CSetupEngine::RemoveStagingForUpdate(const _stringx& keep)
         if (path != keep)
             DeleteFileW(path.c_str());
     const _stringx folder = m_savedState.StagingFolder();
-    if (!folder.empty() && !keep.starts_with(folder))
-        kr::delete_tree(folder, false);
-    m_savedState = CMemoryState();
+    if (!folder.empty() && !keep.starts_with(folder)) {
+        m_savedState.RemoveStagingFiles();
+    } else {
+        m_savedState.RemoveStateInfo();
+        // The update runs from the suite folder: the engine's end must leave it.
+        m_keepStagedFiles = true;
+    }
 }
 
 void CSetupEngine::ReleaseInstanceMutex()

@@ -77,6 +77,8 @@ public:
         return S_OK;
     }
     bool IsWow64() override { return false; }
+    _stringx GetStagingFolder() override { return _stringx(); }
+    HRESULT Fire_OnStagingParcel(EnumParcelStagingState, IParcel*) override { return S_OK; }
 };
 
 class SuiteUpdate : public ::testing::Test {
