@@ -79,6 +79,30 @@ TEST(EngineRun, FreshInstallRunsEveryParcelUnderTheResumeEntry)
     EXPECT_FALSE(fs::exists(staged));
 }
 
+// Suite actions read from setup.xml run by id from the suite's event actions.
+TEST(EngineRun, EventActionsRunTheSuitesActionsById)
+{
+    const struct {
+        const wchar_t* eventActionId;
+        HRESULT result;
+        const wchar_t* marked;
+        size_t started;
+    } rows[] = {
+        {L"Mark", S_OK, L"yes", 2},
+        {L"Absent", E_FAIL, L"", 0},
+    };
+    for (const auto& row : rows) {
+        SuiteRun run;
+        const std::wstring extra =
+            L"<Actions><SetProperty Id=\"Mark\" Name=\"Marked\" Value=\"yes\"/></Actions>"
+            L"<Events><OnStaging><Action Id=\"" + std::wstring(row.eventActionId) + L"\"/></OnStaging></Events>";
+        ASSERT_EQ(S_OK, run.Initialize(run.SuiteXml(TwoTransactions(), L"", extra)));
+        EXPECT_EQ(row.result, run.Run()) << row.eventActionId;
+        EXPECT_EQ(std::wstring(row.marked), run.engine->GetProperty(L"Marked").c_str()) << row.eventActionId;
+        EXPECT_EQ(row.started, run.Started().size()) << row.eventActionId;
+    }
+}
+
 TEST(EngineRun, PasswordIsRequiredForAFreshInstallOnly)
 {
     const std::wstring password = L"<Password>x</Password>";
