@@ -10,36 +10,17 @@
 #include "conditions/ConditionKind.h"
 #include "conditions/InstalledProductConditions.h"
 #include "parcels/ProxyHandler.h"
+#include "InstalledConditionTestSupport.h"
 #include "support/ConditionTestSupport.h"
 
 namespace {
 
+using namespace installed_testing;
 using testing_support::FakeEngine;
 using testing_support::TraceCapture;
 
 constexpr wchar_t kProduct[] = L"{6E1D3C41-2A7B-4F0E-9C1D-3B5A7E9F1301}";
 constexpr wchar_t kUninstall[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-
-struct Attribute {
-    const wchar_t* name;
-    const wchar_t* value;
-};
-
-std::unique_ptr<CCondition> Make(int kind, std::initializer_list<Attribute> attributes)
-{
-    RegisterInstalledProductConditions();
-    std::unique_ptr<CCondition> condition = MakeCondition(kind);
-    for (const Attribute& attribute : attributes)
-        condition->Attributes().SetAttribute(attribute.name, attribute.value);
-    return condition;
-}
-
-_stringx ProgramFolder()
-{
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return _stringx(path).path_folder();
-}
 
 _stringx TempFile(const wchar_t* name)
 {
@@ -77,13 +58,6 @@ private:
     _stringx m_path;
     HKEY m_key = nullptr;
 };
-
-bool Evaluated(CCondition& condition, HRESULT expected = S_OK)
-{
-    bool result = false;
-    EXPECT_EQ(condition.Evaluate(&result), expected);
-    return result;
-}
 
 TEST(KrpInstalled, Validation)
 {

@@ -10,10 +10,12 @@
 #include "conditions/GuidString.h"
 #include "conditions/InstalledProductConditions.h"
 #include "conditions/MsiQueries.h"
+#include "InstalledConditionTestSupport.h"
 #include "support/ConditionTestSupport.h"
 
 namespace {
 
+using namespace installed_testing;
 using testing_support::TraceCapture;
 
 // The packages of data/msi, built with wixl.
@@ -23,34 +25,6 @@ constexpr wchar_t kFamilyOldProduct[] = L"{6E1D3C41-2A7B-4F0E-9C1D-3B5A7E9F1202}
 constexpr wchar_t kFamilyNewProduct[] = L"{6E1D3C41-2A7B-4F0E-9C1D-3B5A7E9F1203}";
 constexpr wchar_t kFamilyUpgrade[] = L"{6E1D3C41-2A7B-4F0E-9C1D-3B5A7E9F12A2}";
 constexpr wchar_t kAbsentCode[] = L"{0BADC0DE-0000-4000-8000-000000000001}";
-
-struct Attribute {
-    const wchar_t* name;
-    const wchar_t* value;
-};
-
-std::unique_ptr<CCondition> Make(int kind, std::initializer_list<Attribute> attributes)
-{
-    RegisterInstalledProductConditions();
-    std::unique_ptr<CCondition> condition = MakeCondition(kind);
-    for (const Attribute& attribute : attributes)
-        condition->Attributes().SetAttribute(attribute.name, attribute.value);
-    return condition;
-}
-
-bool Evaluated(CCondition& condition, HRESULT expected = S_OK)
-{
-    bool result = false;
-    EXPECT_EQ(condition.Evaluate(&result), expected);
-    return result;
-}
-
-_stringx ProgramFolder()
-{
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return _stringx(path).path_folder();
-}
 
 DWORD RunMsiexec(const _stringx& arguments)
 {
