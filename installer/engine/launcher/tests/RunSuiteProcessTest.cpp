@@ -1,6 +1,8 @@
 // Tessarel.exe packed with a suite of two executable packages, started
 // silently as a real process: the packages run in order from the setup
-// stream, and the exit code tells a reboot or a failure.
+// stream, and the exit code tells a reboot or a failure. A restart asked for
+// now is recorded by the launcher's restart-recording build, and the resume
+// entry it leaves is started as Windows would after the restart.
 
 #include <gtest/gtest.h>
 
@@ -18,6 +20,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr wchar_t kSuiteId[] = L"{C1E5A0B7-4D2F-4B8E-9A63-7F1D2E8C5B40}";
+constexpr wchar_t kRunOnceKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+const std::wstring kStateKey = std::wstring(L"Software\\Korvanstilmer\\SuiteInstallers\\") + kSuiteId;
 
 // The "args=" lines a stand-in log holds.
 std::vector<std::wstring> StartedPackages(const std::wstring& log)
@@ -36,6 +40,59 @@ std::vector<std::wstring> StartedPackages(const std::wstring& log)
     return started;
 }
 
+// A string value under HKCU; empty when it is not there.
+std::wstring UserString(const std::wstring& key, const wchar_t* name)
+{
+    wchar_t value[1024] = {};
+    DWORD bytes = sizeof(value);
+    if (RegGetValueW(HKEY_CURRENT_USER, key.c_str(), name, RRF_RT_REG_SZ, nullptr, value, &bytes) != ERROR_SUCCESS)
+        return L"";
+    return value;
+}
+
+// A DWORD value under HKCU; -1 when it is not there.
+long long UserDword(const std::wstring& key, const wchar_t* name)
+{
+    DWORD value = 0;
+    DWORD bytes = sizeof(value);
+    if (RegGetValueW(HKEY_CURRENT_USER, key.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &bytes) != ERROR_SUCCESS)
+        return -1;
+    return value;
+}
+
+bool UserKeyExists(const std::wstring& key)
+{
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(opened);
+    return true;
+}
+
+// Starts a whole command line, as Windows starts a RunOnce value, and waits.
+DWORD RunCommandLine(std::wstring line, DWORD timeout)
+{
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return ~0u - 1;
+    DWORD code = ~0u;
+    if (WaitForSingleObject(process.hProcess, timeout) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.hProcess, &code);
+    else
+        TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+}
+
+std::string ReadBytes(const std::wstring& path)
+{
+    std::ifstream in(fs::path(path), std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
 // One silent run of a variant, with the packages' log in a folder of its own.
 class RunSuite {
 public:
@@ -47,8 +104,8 @@ public:
     ~RunSuite()
     {
         DeleteFileW(m_log.c_str());
-        RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", kSuiteId);
-        RegDeleteTreeW(HKEY_CURRENT_USER, (std::wstring(L"Software\\Korvanstilmer\\SuiteInstallers\\") + kSuiteId).c_str());
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunOnceKey, kSuiteId);
+        RegDeleteTreeW(HKEY_CURRENT_USER, kStateKey.c_str());
         // A run that waits for a restart keeps its staged packages.
         std::error_code ignored;
         for (const auto& entry : fs::directory_iterator(TempFolder(), ignored))
@@ -57,7 +114,10 @@ public:
     }
 
     bool Ready() const { return m_files.ready(); }
-    DWORD Run() { return RunProgram(m_files.setup(), L"/silent CALLLOG=" + m_log, 60000); }
+    DWORD Run(const std::wstring& more = L"")
+    {
+        return RunProgram(m_files.setup(), L"/silent CALLLOG=" + m_log + more, 60000);
+    }
     std::vector<std::wstring> Started() const { return StartedPackages(m_log); }
 
 private:
@@ -87,6 +147,74 @@ TEST(RunSuiteProcess, MissingProgramEndsWithFileNotFound)
     ASSERT_TRUE(suite.Ready());
     EXPECT_EQ(2u, suite.Run());
     EXPECT_TRUE(suite.Started().empty());
+}
+
+// The files of a restart case: the restart-recording build's record, named in
+// this process's environment and so in every launcher process it starts, and
+// the engine's trace log. Removed at the end.
+class RestartFiles {
+public:
+    RestartFiles()
+        : m_record(TempFolder() + L"tessarel_restart_" + std::to_wstring(GetCurrentProcessId()) + L".txt"),
+          m_trace(TempFolder() + L"tessarel_resume_" + std::to_wstring(GetCurrentProcessId()) + L".log")
+    {
+        DeleteFileW(m_record.c_str());
+        DeleteFileW(m_trace.c_str());
+        SetEnvironmentVariableW(L"TESSAREL_RESTART_RECORD", m_record.c_str());
+    }
+    ~RestartFiles()
+    {
+        SetEnvironmentVariableW(L"TESSAREL_RESTART_RECORD", nullptr);
+        DeleteFileW(m_record.c_str());
+        DeleteFileW(m_trace.c_str());
+    }
+    std::string Restarts() const { return ReadBytes(m_record); }
+    const std::wstring& Trace() const { return m_trace; }
+    // The trace of the runs since the last call, which starts a new one.
+    std::wstring TakeTrace()
+    {
+        const std::wstring text = ReadUtf16(m_trace);
+        DeleteFileW(m_trace.c_str());
+        return text;
+    }
+
+private:
+    std::wstring m_record;
+    std::wstring m_trace;
+};
+
+TEST(RunSuiteProcess, RestartNowResumesAtTheInterruptedTransaction)
+{
+    RestartFiles files;
+    RunSuite suite(L"TessarelRun-restart.exe");
+    ASSERT_TRUE(suite.Ready());
+
+    // The first package asks for a restart now: one restart, and the run is
+    // left to resume.
+    ASSERT_EQ(1641u, suite.Run(L" /debuglog\"" + files.Trace() + L"\""));
+    EXPECT_EQ("restart 2 65535\n", files.Restarts());
+    EXPECT_EQ((std::vector<std::wstring>{L"P1"}), suite.Started());
+    const std::wstring resume = UserString(kRunOnceKey, kSuiteId);
+    EXPECT_NE(std::wstring::npos, resume.find(L"/silent")) << resume;
+    EXPECT_EQ(1, UserDword(kStateKey, L"Reboot"));
+    const fs::path state = UserString(kStateKey, L"InfoPath");
+    EXPECT_TRUE(fs::exists(state)) << state;
+    EXPECT_TRUE(fs::exists(state.parent_path() / L"standin1.exe")) << state;
+    EXPECT_EQ(std::wstring::npos, files.TakeTrace().find(L"Engine: running after reboot"));
+    ASSERT_FALSE(resume.empty());
+
+    // Started as Windows starts it after the restart: the interrupted
+    // transaction resumes without its package starting again, the second
+    // runs, and nothing of the resume is left.
+    EXPECT_EQ(0u, RunCommandLine(resume, 60000));
+    EXPECT_EQ((std::vector<std::wstring>{L"P1", L"P2"}), suite.Started());
+    EXPECT_EQ("restart 2 65535\n", files.Restarts());
+    const std::wstring trace = files.TakeTrace();
+    EXPECT_NE(std::wstring::npos, trace.find(L"Engine: running after reboot"));
+    EXPECT_NE(std::wstring::npos, trace.find(L"Engine: sending rebooted event to UI"));
+    EXPECT_EQ(L"", UserString(kRunOnceKey, kSuiteId));
+    EXPECT_EQ(-1, UserDword(kStateKey, L"Reboot"));
+    EXPECT_FALSE(UserKeyExists(kStateKey));
 }
 
 } // namespace
