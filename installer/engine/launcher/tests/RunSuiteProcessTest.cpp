@@ -183,19 +183,43 @@ private:
     std::wstring m_trace;
 };
 
-TEST(RunSuiteProcess, RestartNowResumesAtTheInterruptedTransaction)
+struct RestartCase {
+    const char* name;
+    const wchar_t* program;
+    const wchar_t* switches;  // of the first run, which the resume entry keeps
+    const char* script;       // the stand-in user interface's, or none
+};
+
+class RunSuiteRestart : public ::testing::TestWithParam<RestartCase> {};
+
+TEST_P(RunSuiteRestart, RestartNowResumesAtTheInterruptedTransaction)
 {
+    const RestartCase& row = GetParam();
     RestartFiles files;
-    RunSuite suite(L"TessarelRun-restart.exe");
+    const std::wstring script = TempFolder() + L"tessarel_ui_" + std::to_wstring(GetCurrentProcessId()) + L".txt";
+    if (row.script) {
+        std::ofstream(fs::path(script), std::ios::binary) << row.script;
+        SetEnvironmentVariableW(L"SUITE_UI_SCRIPT", script.c_str());
+    }
+    struct ScriptGone {
+        const std::wstring& path;
+        ~ScriptGone()
+        {
+            SetEnvironmentVariableW(L"SUITE_UI_SCRIPT", nullptr);
+            DeleteFileW(path.c_str());
+        }
+    } scriptGone{script};
+    RunSuite suite(row.program);
     ASSERT_TRUE(suite.Ready());
 
     // The first package asks for a restart now: one restart, and the run is
     // left to resume.
-    ASSERT_EQ(1641u, suite.Run(L"/silent /debuglog\"" + files.Trace() + L"\""));
+    ASSERT_EQ(1641u, suite.Run(std::wstring(row.switches) + L" /debuglog\"" + files.Trace() + L"\""));
     EXPECT_EQ("restart 2 65535\n", files.Restarts());
     EXPECT_EQ((std::vector<std::wstring>{L"P1"}), suite.Started());
     const std::wstring resume = UserString(kRunOnceKey, kSuiteId);
-    EXPECT_NE(std::wstring::npos, resume.find(L"/silent")) << resume;
+    EXPECT_NE(std::wstring::npos, resume.find(L"My Setup.exe\"")) << resume;
+    EXPECT_EQ(std::wstring(row.switches) == L"/silent", resume.find(L"/silent") != std::wstring::npos) << resume;
     EXPECT_EQ(1, UserDword(kStateKey, L"Reboot"));
     const fs::path state = UserString(kStateKey, L"InfoPath");
     EXPECT_TRUE(fs::exists(state)) << state;
@@ -216,6 +240,12 @@ TEST(RunSuiteProcess, RestartNowResumesAtTheInterruptedTransaction)
     EXPECT_EQ(-1, UserDword(kStateKey, L"Reboot"));
     EXPECT_FALSE(UserKeyExists(kStateKey));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, RunSuiteRestart,
+    ::testing::Values(RestartCase{"Silently", L"TessarelRun-restart.exe", L"/silent", nullptr},
+                      RestartCase{"AsTheUserInterfaceAnswers", L"TessarelRun-restart-ui.exe", L"", "reboot-now\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // The stand-in user interface's log, with each file's staging progress cut
 // to its last line, which must reach the file's size in 64-bit numbers.
