@@ -114,9 +114,9 @@ public:
     }
 
     bool Ready() const { return m_files.ready(); }
-    DWORD Run(const std::wstring& more = L"")
+    DWORD Run(const std::wstring& switches = L"/silent")
     {
-        return RunProgram(m_files.setup(), L"/silent CALLLOG=" + m_log + more, 60000);
+        return RunProgram(m_files.setup(), switches + L" CALLLOG=" + m_log, 60000);
     }
     std::vector<std::wstring> Started() const { return StartedPackages(m_log); }
 
@@ -183,19 +183,43 @@ private:
     std::wstring m_trace;
 };
 
-TEST(RunSuiteProcess, RestartNowResumesAtTheInterruptedTransaction)
+struct RestartCase {
+    const char* name;
+    const wchar_t* program;
+    const wchar_t* switches;  // of the first run, which the resume entry keeps
+    const char* script;       // the stand-in user interface's, or none
+};
+
+class RunSuiteRestart : public ::testing::TestWithParam<RestartCase> {};
+
+TEST_P(RunSuiteRestart, RestartNowResumesAtTheInterruptedTransaction)
 {
+    const RestartCase& row = GetParam();
     RestartFiles files;
-    RunSuite suite(L"TessarelRun-restart.exe");
+    const std::wstring script = TempFolder() + L"tessarel_ui_" + std::to_wstring(GetCurrentProcessId()) + L".txt";
+    if (row.script) {
+        std::ofstream(fs::path(script), std::ios::binary) << row.script;
+        SetEnvironmentVariableW(L"SUITE_UI_SCRIPT", script.c_str());
+    }
+    struct ScriptGone {
+        const std::wstring& path;
+        ~ScriptGone()
+        {
+            SetEnvironmentVariableW(L"SUITE_UI_SCRIPT", nullptr);
+            DeleteFileW(path.c_str());
+        }
+    } scriptGone{script};
+    RunSuite suite(row.program);
     ASSERT_TRUE(suite.Ready());
 
     // The first package asks for a restart now: one restart, and the run is
     // left to resume.
-    ASSERT_EQ(1641u, suite.Run(L" /debuglog\"" + files.Trace() + L"\""));
+    ASSERT_EQ(1641u, suite.Run(std::wstring(row.switches) + L" /debuglog\"" + files.Trace() + L"\""));
     EXPECT_EQ("restart 2 65535\n", files.Restarts());
     EXPECT_EQ((std::vector<std::wstring>{L"P1"}), suite.Started());
     const std::wstring resume = UserString(kRunOnceKey, kSuiteId);
-    EXPECT_NE(std::wstring::npos, resume.find(L"/silent")) << resume;
+    EXPECT_NE(std::wstring::npos, resume.find(L"My Setup.exe\"")) << resume;
+    EXPECT_EQ(std::wstring(row.switches) == L"/silent", resume.find(L"/silent") != std::wstring::npos) << resume;
     EXPECT_EQ(1, UserDword(kStateKey, L"Reboot"));
     const fs::path state = UserString(kStateKey, L"InfoPath");
     EXPECT_TRUE(fs::exists(state)) << state;
@@ -216,5 +240,108 @@ TEST(RunSuiteProcess, RestartNowResumesAtTheInterruptedTransaction)
     EXPECT_EQ(-1, UserDword(kStateKey, L"Reboot"));
     EXPECT_FALSE(UserKeyExists(kStateKey));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, RunSuiteRestart,
+    ::testing::Values(RestartCase{"Silently", L"TessarelRun-restart.exe", L"/silent", nullptr},
+                      RestartCase{"AsTheUserInterfaceAnswers", L"TessarelRun-restart-ui.exe", L"", "reboot-now\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The stand-in user interface's log, with each file's staging progress cut
+// to its last line, which must reach the file's size in 64-bit numbers.
+std::vector<std::wstring> UiLog(const std::wstring& path)
+{
+    std::ifstream in(fs::path(path), std::ios::binary);
+    std::vector<std::wstring> lines;
+    const std::string progress = "event OnStagingProgress BSTR:";
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind(progress, 0) == 0) {
+            const size_t first = line.find(" I8:");
+            const size_t second = line.find(" I8:", first + 1);
+            const size_t last = line.rfind(' ');
+            if (first == std::string::npos || second == std::string::npos)
+                continue;
+            if (line.substr(first + 4, second - first - 4) != line.substr(second + 4, last - second - 4))
+                continue;
+            line = line.substr(0, first) + " I8 done";
+        }
+        lines.emplace_back(line.begin(), line.end());
+    }
+    return lines;
+}
+
+// Every line the stand-in writes in a run that nobody cancels.
+const std::vector<std::wstring> kWholeUiLog = {
+    L"InitializeSuiteUI",
+    L"QueryInterface IBootstrap2 -> 0x00000000",
+    L"Advise -> 0x00000000",
+    L"event OnBootstrapEvent I4:17 BOOL*",
+    L"event OnBootstrapEvent I4:0 BOOL*",
+    L"event OnBootstrapEvent I4:1 BOOL*",
+    L"event OnBootstrapEvent I4:2 BOOL*",
+    L"event OnStagingParcel I4:3 PARCEL:P1 BOOL*",
+    L"event OnStagingProgress BSTR:standin1.exe I8 done",
+    L"event OnStagingParcel I4:3 PARCEL:P2 BOOL*",
+    L"event OnStagingProgress BSTR:standin2.exe I8 done",
+    L"event OnBootstrapEvent I4:3 BOOL*",
+    L"event OnInstallingParcel PARCEL:P1 BOOL*",
+    L"event OnQueryParcelNotDetected PARCEL:P1 BOOL*",
+    L"event OnInstallingParcel PARCEL:P2 BOOL*",
+    L"event OnQueryParcelNotDetected PARCEL:P2 BOOL*",
+    L"event OnBootstrapEvent I4:4 EMPTY",
+    L"ShutdownSuiteUI",
+};
+
+struct UiCase {
+    const char* name;
+    const char* script;     // the stand-in's lines after its log's
+    DWORD exitCode;
+    size_t events;                   // lines of the whole log up to the cancelled event
+    std::vector<std::wstring> after; // the states fired after a cancel
+    std::vector<std::wstring> started;
+};
+
+class RunSuiteUi : public ::testing::TestWithParam<UiCase> {};
+
+// The launcher runs the stand-in from the payload's UIResource without
+// /silent; a cancel at an event ends the run there, before any later package.
+TEST_P(RunSuiteUi, EventsArriveInOrderUntilACancel)
+{
+    const UiCase& row = GetParam();
+    const std::wstring id = std::to_wstring(GetCurrentProcessId());
+    const std::wstring log = TempFolder() + L"tessarel_ui_" + id + L".log";
+    const std::wstring script = TempFolder() + L"tessarel_ui_" + id + L".txt";
+    DeleteFileW(log.c_str());
+    std::ofstream(fs::path(script), std::ios::binary) << "log " << fs::path(log).string() << "\n" << row.script;
+    SetEnvironmentVariableW(L"SUITE_UI_SCRIPT", script.c_str());
+    {
+        RunSuite suite(L"TessarelRun-ui.exe");
+        ASSERT_TRUE(suite.Ready());
+        EXPECT_EQ(row.exitCode, suite.Run(L""));
+        EXPECT_EQ(row.started, suite.Started());
+    }
+    SetEnvironmentVariableW(L"SUITE_UI_SCRIPT", nullptr);
+    std::vector<std::wstring> expected(kWholeUiLog.begin(), kWholeUiLog.begin() + row.events);
+    expected.insert(expected.end(), row.after.begin(), row.after.end());
+    expected.push_back(kWholeUiLog.back());
+    EXPECT_EQ(expected, UiLog(log));
+    DeleteFileW(log.c_str());
+    DeleteFileW(script.c_str());
+}
+
+// The engine's 0x80070642, as the launcher's exit code.
+constexpr DWORD kUserExit = 1602;
+const std::wstring kCanceled = L"event OnBootstrapEvent I4:5 BOOL*";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, RunSuiteUi,
+    ::testing::Values(UiCase{"NobodyCancels", "", 0, kWholeUiLog.size() - 1, {}, {L"P1", L"P2"}},
+                      // The answer to resource initialisation is read at the initialize state.
+                      UiCase{"CancelAtResourceInit", "cancel-state 17\n", kUserExit, 5, {kCanceled}, {}},
+                      UiCase{"CancelAtDetection", "cancel-state 1\n", kUserExit, 6, {kCanceled}, {}},
+                      UiCase{"CancelAtInstall", "cancel-state 3\n", kUserExit, 12, {kCanceled}, {}},
+                      UiCase{"CancelAtTheFirstPackage", "cancel-event 3\n", kUserExit, 13,
+                             {L"event OnBootstrapEvent I4:4 EMPTY", kCanceled}, {}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

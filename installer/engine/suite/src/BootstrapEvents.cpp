@@ -45,7 +45,10 @@ com::Variant BstrRef(BSTR* cell) noexcept
 
 HRESULT CSetupEngine::Fire_OnBootstrapEvent(EnumBootstrapState state, VARIANT_BOOL* cancel)
 {
-    const com::Variant arguments[] = {com::Variant::Int32(state), com::Variant::BoolRef(cancel)};
+    // A reference to no cell cannot cross to the user interface's apartment:
+    // a state without a cancel cell goes with that argument empty.
+    const com::Variant arguments[] = {com::Variant::Int32(state),
+                                      cancel ? com::Variant::BoolRef(cancel) : com::Variant()};
     return m_events.InvokeEach(kOnBootstrapEvent, arguments);
 }
 
