@@ -70,48 +70,38 @@ void ReleaseAndClear(T*& object)
     object = nullptr;
 }
 
-std::wstring ParcelIds(IParcels* parcels)
+// The texts the getter reads from each item of a collection, joined by ",".
+template <class Collection, class Item>
+std::wstring ItemTexts(Collection* collection, HRESULT (STDMETHODCALLTYPE Item::*getText)(BSTR*))
 {
-    std::wstring ids;
+    std::wstring texts;
     long count = 0;
-    if (!parcels || FAILED(parcels->get_Count(&count)))
-        return ids;
+    if (!collection || FAILED(collection->get_Count(&count)))
+        return texts;
     for (long index = 1; index <= count; ++index) {
         VARIANT key;
         VariantInit(&key);
         key.vt = VT_I4;
         key.lVal = index;
-        IParcel* parcel = nullptr;
-        if (SUCCEEDED(parcels->get_Item(key, &parcel)) && parcel) {
-            Bstr id;
-            parcel->get_ID(&id.value);
-            ids += (ids.empty() ? L"" : L",") + Text(id.value);
-            parcel->Release();
+        Item* item = nullptr;
+        if (SUCCEEDED(collection->get_Item(key, &item)) && item) {
+            Bstr text;
+            (item->*getText)(&text.value);
+            texts += (texts.empty() ? L"" : L",") + Text(text.value);
+            item->Release();
         }
     }
-    return ids;
+    return texts;
+}
+
+std::wstring ParcelIds(IParcels* parcels)
+{
+    return ItemTexts(parcels, &IParcel::get_ID);
 }
 
 std::wstring FeatureNames(IFeatures* features)
 {
-    std::wstring names;
-    long count = 0;
-    if (!features || FAILED(features->get_Count(&count)))
-        return names;
-    for (long index = 1; index <= count; ++index) {
-        VARIANT key;
-        VariantInit(&key);
-        key.vt = VT_I4;
-        key.lVal = index;
-        IFeature* feature = nullptr;
-        if (SUCCEEDED(features->get_Item(key, &feature)) && feature) {
-            Bstr name;
-            feature->get_Name(&name.value);
-            names += (names.empty() ? L"" : L",") + Text(name.value);
-            feature->Release();
-        }
-    }
-    return names;
+    return ItemTexts(features, &IFeature::get_Name);
 }
 
 // One object argument as the log shows it.

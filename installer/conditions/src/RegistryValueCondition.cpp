@@ -113,6 +113,7 @@ HRESULT CRegistryValueCondition::Evaluate(bool* result)
     const DWORD size = data.size() >= 2 ? static_cast<DWORD>(data.size() - 2) : 0;
     kr::variant_holder actual;
     hr = ConvertRegistryData(type, data.data(), size, actual.get());
+    // An unsupported type is logged as such already.
     if (hr == E_NOTIMPL)
         return hr;
     if (FAILED(hr)) {
