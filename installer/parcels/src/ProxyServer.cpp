@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "parcels/MachineWorkers.h"
 #include "seh/SehGuard.h"
 
 namespace {
@@ -124,15 +125,15 @@ CProxySystem& MachineSystem()
     return system;
 }
 
-CProxyWorkers& PendingWorkers()
+CProxyWorkers& MachineWorkers()
 {
-    static CProxyWorkers workers;
+    static CMachineWorkers workers;
     return workers;
 }
 
 } // namespace
 
-CProxyServer::CProxyServer() : CProxyServer(MachineSystem(), PendingWorkers()) {}
+CProxyServer::CProxyServer() : CProxyServer(MachineSystem(), MachineWorkers()) {}
 
 CProxyServer::CProxyServer(CProxySystem& system, CProxyWorkers& workers) : system_(system), workers_(workers)
 {
