@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include <com/Bstr.h>
+
 #include <com/Module.h>
 
 #include "EngineTestSupport.h"
@@ -290,6 +292,25 @@ TEST_F(ExtensionConditions, AScriptWithoutItsResourcesFailsValidation)
         EXPECT_EQ(condition->Validate(), E_FAIL);
     }
     m_engine = nullptr;
+}
+
+TEST_F(ExtensionConditions, SetupXmlElementsInANamespaceOfTheirOwnAreExtensionConditions)
+{
+    const std::wstring dll = BesideProgram(L"ConditionExtension.dll");
+    const std::string setupXml =
+        "<?xml version=\"1.0\"?><Setup xmlns=\"korvanstilmer/2018/bootstrap\" SuiteId=\"ExtensionConditionSuite\">"
+        "<Resources><Resource Source=\"" + std::string(dll.begin(), dll.end()) + "\" Namespace=\"urn:checks\"/></Resources>"
+        "<SetProperty Name=\"Checked\" Value=\"yes\"><When><All><c:Std xmlns:c=\"urn:checks\" Expect=\"yes\"/>"
+        "</All></When></SetProperty>"
+        "<SetProperty Name=\"Refused\" Value=\"yes\"><When><All><c:Cdecl xmlns:c=\"urn:checks\" Expect=\"no\"/>"
+        "</All></When></SetProperty></Setup>";
+    WriteBytes(m_sources / L"setup.xml", setupXml);
+    com::Bstr line(L"/silent /f3:" + (m_sources / L"setup.xml"));
+    bool exitNow = true;
+    ASSERT_EQ(m_engine->Initialize(line.Get(), &exitNow), S_OK) << m_trace.Messages();
+    EXPECT_EQ(std::wstring(m_engine->GetProperty(L"Checked").c_str()), L"yes");
+    EXPECT_EQ(std::wstring(m_engine->GetProperty(L"Refused").c_str()), L"");
+    EXPECT_NE(m_trace.Messages().find(L"(Extension condition): Std validated"), std::wstring::npos);
 }
 
 } // namespace
