@@ -8,8 +8,10 @@ namespace {
 
 const CLSID kJScript = {0xf414c260, 0x6ac0, 0x11cf, {0xb6, 0xd1, 0x00, 0xaa, 0x00, 0xbb, 0xbb, 0x58}};
 constexpr DISPID kRecordId = 1;
+constexpr DISPID kFaultId = 2;
 
-// The script's Host object: Record(text) keeps the text as a record.
+// The script's Host object: Record(text) keeps the text as a record; Fault()
+// writes through a null pointer, as a faulting engine would.
 class RecordObject : public IDispatch {
 public:
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override
@@ -34,14 +36,21 @@ public:
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override
     {
-        if (count != 1 || lstrcmpiW(names[0], L"Record") != 0)
+        if (count == 1 && lstrcmpiW(names[0], L"Record") == 0)
+            ids[0] = kRecordId;
+        else if (count == 1 && lstrcmpiW(names[0], L"Fault") == 0)
+            ids[0] = kFaultId;
+        else
             return DISP_E_UNKNOWNNAME;
-        ids[0] = kRecordId;
         return S_OK;
     }
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
                         UINT*) override
     {
+        if (id == kFaultId) {
+            *static_cast<volatile int*>(nullptr) = 1;
+            return S_OK;
+        }
         if (id != kRecordId)
             return DISP_E_MEMBERNOTFOUND;
         if (!params || params->cArgs != 1)
