@@ -1,6 +1,7 @@
 /* An extension DLL for extension conditions. Each entry pair is named for
  * what it shows: Std (stdcall, exported through .def aliases), Cdecl, Fault
- * (its evaluator writes through a null pointer), Loose (answers 1, not
+ * (its evaluator writes through a null pointer), Crash (its validator does),
+ * Loose (answers 1, not
  * VARIANT_TRUE) and Lonely (an evaluator without a validator). The
  * evaluators answer true when the condition's "Expect" attribute is "yes". */
 #define COBJMACROS
@@ -60,6 +61,20 @@ HRESULT __stdcall Fault_Evaluate(ISuiteExtension* extension, VARIANT_BOOL* resul
     (void)extension;
     (void)result;
     *(volatile int*)0 = 1;
+    return S_OK;
+}
+
+HRESULT __stdcall Crash_Validate(ISuiteExtension* extension)
+{
+    (void)extension;
+    *(volatile int*)0 = 1;
+    return S_OK;
+}
+
+HRESULT __stdcall Crash_Evaluate(ISuiteExtension* extension, VARIANT_BOOL* result)
+{
+    (void)extension;
+    *result = VARIANT_TRUE;
     return S_OK;
 }
 

@@ -22,18 +22,24 @@ __attribute__((noinline)) ULONG_PTR __stdcall StdcallFour(ULONG_PTR a, ULONG_PTR
     return a * 1000 + b * 100 + c * 10 + d;
 }
 
+template <class Function>
+FARPROC AsEntry(Function* function)
+{
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(function));
+}
+
 TEST(ForeignCall, BothConventionsReturnToABalancedStack)
 {
     volatile LONG kept = 77;
     for (int round = 0; round < 3; ++round) {
         LONG out = 0;
-        EXPECT_EQ(static_cast<HRESULT>(CallForeignEntry(reinterpret_cast<FARPROC>(&StdcallTwo), {21, ForeignArgument(&out)})),
+        EXPECT_EQ(static_cast<HRESULT>(CallForeignEntry(AsEntry(&StdcallTwo), {21, ForeignArgument(&out)})),
                   S_OK);
         EXPECT_EQ(out, 42);
-        EXPECT_EQ(static_cast<HRESULT>(CallForeignEntry(reinterpret_cast<FARPROC>(&CdeclTwo), {5, ForeignArgument(&out)})),
+        EXPECT_EQ(static_cast<HRESULT>(CallForeignEntry(AsEntry(&CdeclTwo), {5, ForeignArgument(&out)})),
                   S_FALSE);
         EXPECT_EQ(out, 15);
-        EXPECT_EQ(CallForeignEntry(reinterpret_cast<FARPROC>(&StdcallFour), {1, 2, 3, 4}), 1234u);
+        EXPECT_EQ(CallForeignEntry(AsEntry(&StdcallFour), {1, 2, 3, 4}), 1234u);
     }
     EXPECT_EQ(kept, 77);
 }

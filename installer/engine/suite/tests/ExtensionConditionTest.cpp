@@ -191,8 +191,13 @@ TEST_F(ExtensionConditions, AFaultInTheEvaluatorFailsTheConditionAndTheSuiteGoes
         bool result = true;
         EXPECT_EQ(tree.Evaluate(&result), E_FAIL);
     }
+    CConditionGroup crashing;
+    EXPECT_EQ(AddExtension(crashing, L"urn:checks", L"Crash")->Validate(), E_FAIL);
+
     const std::wstring trace = m_trace.Messages();
     EXPECT_NE(trace.find(L"Extension: unhandled exception from DLL extension evaluation entry point"),
+              std::wstring::npos);
+    EXPECT_NE(trace.find(L"Extension: unhandled exception from DLL extension validate entry point"),
               std::wstring::npos);
     EXPECT_NE(trace.find(L"Extension condition evaluation failed with status 80004005"), std::wstring::npos);
 
@@ -234,6 +239,15 @@ TEST_F(ExtensionConditions, ScriptEntriesAnswerByTheirResultType)
     }
     EXPECT_NE(m_trace.Messages().find(L"(Extension condition): five validated"), std::wstring::npos);
     EXPECT_NE(Records().find(L"absent=[]"), std::wstring::npos) << Records();
+
+    // A script extension by its type, in a namespace of another name.
+    m_engine->AddResource({{L"Source", BesideProgram(L"REViziz.dll").c_str()}, {L"Namespace", L"urn:script"}});
+    CConditionGroup tree;
+    CCondition* condition = AddExtension(tree, L"urn:script", L"Five", nullptr, L"Nimbrel:Five");
+    EXPECT_EQ(condition->Validate(), S_OK);
+    bool result = false;
+    EXPECT_EQ(condition->Evaluate(&result), S_OK);
+    EXPECT_TRUE(result);
 }
 
 TEST_F(ExtensionConditions, TheScriptConnectionEndsWithItsTree)
