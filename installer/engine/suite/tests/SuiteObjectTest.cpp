@@ -10,6 +10,7 @@
 #include <com/ComPtr.h>
 
 #include "EngineTestSupport.h"
+#include "NothrowAllocationSeam.h"
 #include "TestFolder.h"
 #include "support/ConditionTestSupport.h"
 
@@ -256,6 +257,24 @@ TEST_F(SuiteObjects, ResourceDllObjectIsMadeAndUnloadedAtEveryEvaluation)
     EXPECT_EQ(L"", Expand(L"[@Res:Refused.Member]"));
     EXPECT_NE(std::wstring::npos, trace_.Messages().find(L"Resource DLL GetSuiteObject (obj 'Refused') returned error 80070490"));
     EXPECT_EQ(nullptr, GetModuleHandleW(L"Res.dll")) << "unloaded after a refusal too";
+}
+
+TEST_F(SuiteObjects, WithoutAnExtensionObjectTheDllIsNotAskedForItsObject)
+{
+    StageResourceDll(L"Res.dll");
+    com::ComPtr<IDispatch> object;
+    HMODULE module = nullptr;
+    HRESULT hr = S_OK;
+    {
+        FailingNothrowAllocations noMemory;
+        hr = engine_->CreateSuiteObject(L"Res:Widget", object.Put(), &module);
+    }
+    EXPECT_EQ(E_OUTOFMEMORY, hr);
+    EXPECT_EQ(nullptr, object.Get());
+    ASSERT_NE(nullptr, module) << "the loaded DLL goes back to the caller to free";
+    FreeLibrary(module);
+    EXPECT_STREQ(L"", engine_->GetProperty(L"ResStandInCalls").c_str()) << "GetSuiteObject was not called";
+    EXPECT_NE(std::wstring::npos, trace_.Messages().find(L"SuiteObject: failed to create suite extension, status 0x8007000e"));
 }
 
 TEST_F(SuiteObjects, ResourceDllFailuresAreLoggedAndTheModuleIsFreed)
