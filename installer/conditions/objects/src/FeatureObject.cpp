@@ -21,6 +21,16 @@ std::span<const com::InterfaceEntry> CFeatureObject::InterfaceTable() noexcept
     return table;
 }
 
+template <class Value>
+HRESULT CFeatureObject::ValueMember(HRESULT (STDMETHODCALLTYPE IFeature::*getter)(Value*), BSTR* out)
+{
+    if (!out)
+        return E_INVALIDARG;
+    if (!m_feature)
+        return CO_E_OBJNOTCONNECTED;
+    return ValueOut(m_feature.Get(), getter, out);
+}
+
 STDMETHODIMP CFeatureObject::get_DisplayName(BSTR* displayName)
 {
     if (!displayName)
@@ -41,28 +51,12 @@ STDMETHODIMP CFeatureObject::get_Description(BSTR* description)
 
 STDMETHODIMP CFeatureObject::get_Cost(BSTR* cost)
 {
-    if (!cost)
-        return E_INVALIDARG;
-    if (!m_feature)
-        return CO_E_OBJNOTCONNECTED;
-    __int64 value = 0;
-    const HRESULT hr = m_feature->get_Cost(&value);
-    if (FAILED(hr))
-        return hr;
-    return NumberOut(value, cost);
+    return ValueMember(&IFeature::get_Cost, cost);
 }
 
 STDMETHODIMP CFeatureObject::get_ActionState(BSTR* action)
 {
-    if (!action)
-        return E_INVALIDARG;
-    if (!m_feature)
-        return CO_E_OBJNOTCONNECTED;
-    EnumFeatureActionState value{};
-    const HRESULT hr = m_feature->get_ActionState(&value);
-    if (FAILED(hr))
-        return hr;
-    return NumberOut(value, action);
+    return ValueMember(&IFeature::get_ActionState, action);
 }
 
 STDMETHODIMP CFeatureObject::get_Visible(BSTR* visible)
@@ -79,28 +73,12 @@ STDMETHODIMP CFeatureObject::get_Visible(BSTR* visible)
 
 STDMETHODIMP CFeatureObject::get_InstalledState(BSTR* installedState)
 {
-    if (!installedState)
-        return E_INVALIDARG;
-    if (!m_feature)
-        return CO_E_OBJNOTCONNECTED;
-    EnumFeatureInstalledState value{};
-    const HRESULT hr = m_feature->get_InstalledState(&value);
-    if (FAILED(hr))
-        return hr;
-    return NumberOut(value, installedState);
+    return ValueMember(&IFeature::get_InstalledState, installedState);
 }
 
 STDMETHODIMP CFeatureObject::get_AllowSelectionChange(BSTR* allowChange)
 {
-    if (!allowChange)
-        return E_INVALIDARG;
-    if (!m_feature)
-        return CO_E_OBJNOTCONNECTED;
-    VARIANT_BOOL value = VARIANT_FALSE;
-    const HRESULT hr = m_feature->get_AllowSelectionChange(&value);
-    if (FAILED(hr))
-        return hr;
-    return BooleanOut(value != VARIANT_FALSE, allowChange);
+    return ValueMember(&IFeature::get_AllowSelectionChange, allowChange);
 }
 
 STDMETHODIMP CFeatureObject::Ctor(BSTR featureName)

@@ -33,5 +33,9 @@ protected:
     ~CFeatureObject() = default;
 
 private:
+    // Reads a number or boolean of the feature; E_INVALIDARG without an output.
+    template <class Value>
+    HRESULT ValueMember(HRESULT (STDMETHODCALLTYPE IFeature::*getter)(Value*), BSTR* out);
+
     com::ComPtr<IFeature> m_feature;
 };

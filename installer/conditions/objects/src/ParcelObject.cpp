@@ -22,17 +22,13 @@ std::span<const com::InterfaceEntry> CParcelObject::InterfaceTable() noexcept
 }
 
 template <class Value>
-HRESULT CParcelObject::NumberMember(HRESULT (STDMETHODCALLTYPE IParcel::*getter)(Value*), BSTR* out)
+HRESULT CParcelObject::ValueMember(HRESULT (STDMETHODCALLTYPE IParcel::*getter)(Value*), BSTR* out)
 {
     if (!out)
         return E_INVALIDARG;
     if (!m_parcel)
         return CO_E_OBJNOTCONNECTED;
-    Value value{};
-    const HRESULT hr = (m_parcel.Get()->*getter)(&value);
-    if (FAILED(hr))
-        return hr;
-    return NumberOut(static_cast<long long>(value), out);
+    return ValueOut(m_parcel.Get(), getter, out);
 }
 
 STDMETHODIMP CParcelObject::get_Name(BSTR* name)
@@ -55,35 +51,27 @@ STDMETHODIMP CParcelObject::get_Description(BSTR* description)
 
 STDMETHODIMP CParcelObject::get_Eligible(BSTR* eligible)
 {
-    if (!eligible)
-        return E_INVALIDARG;
-    if (!m_parcel)
-        return CO_E_OBJNOTCONNECTED;
-    VARIANT_BOOL value = VARIANT_FALSE;
-    const HRESULT hr = m_parcel->get_Eligible(&value);
-    if (FAILED(hr))
-        return hr;
-    return BooleanOut(value != VARIANT_FALSE, eligible);
+    return ValueMember(&IParcel::get_Eligible, eligible);
 }
 
 STDMETHODIMP CParcelObject::get_ActionState(BSTR* state)
 {
-    return NumberMember(&IParcel::get_ActionState, state);
+    return ValueMember(&IParcel::get_ActionState, state);
 }
 
 STDMETHODIMP CParcelObject::get_DetectedState(BSTR* state)
 {
-    return NumberMember(&IParcel::get_DetectedState, state);
+    return ValueMember(&IParcel::get_DetectedState, state);
 }
 
 STDMETHODIMP CParcelObject::get_ExitCode(BSTR* exitCode)
 {
-    return NumberMember(&IParcel::get_ExitCode, exitCode);
+    return ValueMember(&IParcel::get_ExitCode, exitCode);
 }
 
 STDMETHODIMP CParcelObject::get_Type(BSTR* type)
 {
-    return NumberMember(&IParcel::get_Type, type);
+    return ValueMember(&IParcel::get_Type, type);
 }
 
 STDMETHODIMP CParcelObject::Ctor(BSTR parcelId)

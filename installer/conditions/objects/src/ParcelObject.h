@@ -33,9 +33,9 @@ protected:
     ~CParcelObject() = default;
 
 private:
-    // Reads a number of the parcel; E_INVALIDARG without an output.
+    // Reads a number or boolean of the parcel; E_INVALIDARG without an output.
     template <class Value>
-    HRESULT NumberMember(HRESULT (STDMETHODCALLTYPE IParcel::*getter)(Value*), BSTR* out);
+    HRESULT ValueMember(HRESULT (STDMETHODCALLTYPE IParcel::*getter)(Value*), BSTR* out);
 
     com::ComPtr<IParcel> m_parcel;
 };

@@ -203,6 +203,10 @@ TEST_F(SuiteObjects, ParcelAndFeatureMembersNeedTheirCtor)
     engine_->AddFeature(nullptr, {{L"Name", L"Main"}, {L"Cost", L"5000000000"}, {L"Visible", L"no"}});
 
     EXPECT_EQ(L"Core runtime", Expand(L"[@Parcel(Core).Name]"));
+    VARIANT_BOOL eligible = VARIANT_FALSE;
+    ASSERT_EQ(S_OK, parcel->get_Eligible(&eligible));
+    EXPECT_EQ(eligible ? L"true" : L"false", Expand(L"[@Parcel(Core).Eligible]"));
+    EXPECT_EQ(std::to_wstring(eptExe), Expand(L"[@Parcel(Core).Type]"));
     EXPECT_EQ(L"5000000000", Expand(L"[@Feature(Main).Cost]"));
     EXPECT_EQ(L"false", Expand(L"[@Feature(Main).Visible]"));
     EXPECT_EQ(L"true", Expand(L"[@Feature(Main).AllowSelectionChange]"));
