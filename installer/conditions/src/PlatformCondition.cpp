@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "conditions/EngineOsVersion.h"
-#include "kr/system_info.h"
+#include "conditions/PlatformArchitecture.h"
 #include "kr/trace_log.h"
 
 namespace {
@@ -104,12 +104,10 @@ unsigned ProductTypeBits(BYTE productType)
 
 unsigned ArchitectureBit()
 {
-    SYSTEM_INFO info;
-    kr::get_native_system_info(info);
-    switch (info.wProcessorArchitecture) {
-    case PROCESSOR_ARCHITECTURE_AMD64:
+    switch (NativePlatformArchitecture()) {
+    case paAmd64:
         return 2;
-    case PROCESSOR_ARCHITECTURE_IA64:
+    case paIa64:
         return 4;
     default:
         return 1;

@@ -10,6 +10,7 @@
 #include "kr/elevation.h"
 #include "kr/holders.h"
 #include "kr/trace_log.h"
+#include "objects/SuiteObjectFactory.h"
 #include "payload/Stream.h"
 #include "suite/PasswordHasher.h"
 #include "suite/SetupXmlLoad.h"
@@ -258,13 +259,9 @@ void CSetupEngine::OnBootstrapEvent(EnumBootstrapState state)
     Fire_OnBootstrapEvent(state, &m_uiAnswer);
 }
 
-HRESULT CSetupEngine::CreateSuiteObject(const _stringx&, IDispatch** object, HMODULE* module)
+HRESULT CSetupEngine::CreateSuiteObject(const _stringx& name, IDispatch** object, HMODULE* module)
 {
-    if (object)
-        *object = nullptr;
-    if (module)
-        *module = nullptr;
-    return E_NOTIMPL;
+    return CreateNamedSuiteObject(name, GetStagingFolder(), object, module);
 }
 
 void ThrowModelEntryMissing()
