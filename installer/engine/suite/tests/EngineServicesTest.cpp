@@ -9,6 +9,9 @@
 
 #include "EngineTestSupport.h"
 #include "kr/message_box.h"
+#include "suite/UniversalPath.h"
+
+#include <winnetwk.h>
 
 using engine_testing::NewEngine;
 
@@ -166,6 +169,47 @@ TEST(EngineServices, WithoutAnElevatedProxyNothingIsRegisteredAndThatIsNoSuccess
     EXPECT_EQ(E_INVALIDARG, anonymous.Register());
     EXPECT_EQ(E_INVALIDARG, anonymous.Unregister());
     EXPECT_EQ(2u, host.events.size());
+}
+
+// The drive type each root answers and the universal-name calls made.
+struct Drives {
+    static inline std::vector<std::wstring> asked;
+    static UINT WINAPI Type(LPCWSTR root) { return root[0] == L'N' || root[0] == L'F' ? DRIVE_REMOTE : DRIVE_FIXED; }
+    // N: maps to a share; F: is a remote drive the network cannot name.
+    static DWORD WINAPI Name(LPCWSTR path, DWORD, LPVOID buffer, LPDWORD size)
+    {
+        asked.push_back(path);
+        if (path[0] == L'F')
+            return ERROR_NOT_CONNECTED;
+        const wchar_t name[] = L"\\\\server\\share\\setup.exe";
+        if (*size < sizeof(UNIVERSAL_NAME_INFOW) + sizeof(name))
+            return ERROR_MORE_DATA;
+        auto* info = static_cast<UNIVERSAL_NAME_INFOW*>(buffer);
+        info->lpUniversalName = reinterpret_cast<wchar_t*>(info + 1);
+        memcpy(info->lpUniversalName, name, sizeof(name));
+        return NO_ERROR;
+    }
+};
+
+TEST(EngineServices, OnlyAPathOnANetworkDriveTakesItsUniversalName)
+{
+    const NetworkDriveCalls previous = SetNetworkDriveCalls({&Drives::Type, &Drives::Name});
+    const struct {
+        const wchar_t* path;
+        const wchar_t* result;
+        bool asked;
+    } rows[] = {
+        {L"N:\\suites\\setup.exe", L"\\\\server\\share\\setup.exe", true},
+        {L"F:\\setup.exe", L"F:\\setup.exe", true},
+        {L"C:\\setup.exe", L"C:\\setup.exe", false},
+        {L"\\\\host\\share\\setup.exe", L"\\\\host\\share\\setup.exe", false},
+    };
+    for (const auto& row : rows) {
+        Drives::asked.clear();
+        EXPECT_EQ(std::wstring(row.result), UniversalPath(row.path).c_str()) << row.path;
+        EXPECT_EQ(row.asked, !Drives::asked.empty()) << row.path;
+    }
+    SetNetworkDriveCalls(previous);
 }
 
 } // namespace
