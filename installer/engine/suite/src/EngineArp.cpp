@@ -60,9 +60,17 @@ void CSetupEngine::RegisterArpEntry()
         ENGINE_TRACE(L"No maintenance mode detection condition in setup.xml, skipping register/unregister ARP info");
         return;
     }
+    // A condition that cannot be evaluated says nothing: an installed suite must not lose its entry for it.
     bool registering = false;
-    if (maintenance->Condition() && FAILED(maintenance->Condition()->Evaluate(&registering)))
-        registering = false;
+    if (maintenance->Condition()) {
+        const HRESULT evaluated = maintenance->Condition()->Evaluate(&registering);
+        if (FAILED(evaluated)) {
+            ENGINE_TRACE(L"Engine: failed to evaluate the maintenance mode condition, error %x, skipping "
+                         L"register/unregister ARP info",
+                         evaluated);
+            return;
+        }
+    }
 
     m_registrar->SetLauncherSourcePath(UniversalPath(m_launcherPath));
     m_registrar->SetSuiteId(GetSuiteId());

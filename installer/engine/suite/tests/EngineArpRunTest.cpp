@@ -146,6 +146,30 @@ struct MappedDrive {
     }
 };
 
+// A maintenance condition that cannot be evaluated at the end neither
+// registers nor removes an entry that is there.
+TEST(EngineArpRun, UnevaluableMaintenanceConditionKeepsTheEntry)
+{
+    RemoveEntry(nullptr);
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, UninstallKey().c_str(), 0, nullptr, 0,
+                                             KEY_WRITE | kArpRegistryView, nullptr, &key, nullptr));
+    RegCloseKey(key);
+    SuiteRun run;
+    testing_support::TraceCapture trace;
+    const std::wstring mode = L"<Mode><Maintenance><When><All><PropertyValue Name=\"ArpRegister\" Convert=\"DWORD\" "
+                              L"Compare=\"Equal\" CompareTo=\"1\"/></All></When></Maintenance></Mode>";
+    ASSERT_EQ(S_OK, run.Initialize(run.SuiteXml({{ParcelSpec{L"P1"}}}, L"ArpRegister=\"0\"", kArpInfo + mode),
+                                   L"ArpRegister=many"));
+    ASSERT_EQ(S_OK, run.Run());
+    EXPECT_NE(std::wstring::npos, trace.Messages().find(L"Engine: failed to evaluate the maintenance mode condition"))
+        << trace.Messages();
+    EXPECT_TRUE(EntryExists());
+    EXPECT_EQ(L"", EntryText(L"DisplayName"));
+    EXPECT_EQ(0u, run.sink->Count(10));
+    RemoveEntry(run.engine.Get());
+}
+
 TEST(EngineArpRun, LauncherOnAMappedDriveIsRegisteredByItsUniversalName)
 {
     RemoveEntry(nullptr);
