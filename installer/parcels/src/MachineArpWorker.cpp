@@ -7,6 +7,9 @@
 
 DWORD CMachineWorkers::RegisterArp(const ArpRecord& record)
 {
+    // Only the two operations there are: anything else removes nothing.
+    if (record.operation > 1)
+        return static_cast<DWORD>(E_INVALIDARG);
     CMaintenanceRegistrar registrar(true, nullptr);
     registrar.TakeRecord(record);
     const HRESULT result = record.operation == 1 ? registrar.Register() : registrar.Unregister();

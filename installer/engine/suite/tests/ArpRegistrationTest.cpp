@@ -358,8 +358,9 @@ TEST(ArpRegistration, ProxyDeletesNoFolderButTheSuitesOwn)
     CProxyHandler* proxy = engine->GetElevatedProxy();
     ASSERT_NE(nullptr, proxy);
     const std::wstring id = kFailingId;
-    auto unregister = [&](const std::wstring& cached) {
+    auto unregister = [&](const std::wstring& cached, DWORD operation = 0) {
         ArpRecord record;
+        record.operation = operation;
         record.texts[CMaintenanceRegistrar::SuiteId] = id.c_str();
         record.texts[CMaintenanceRegistrar::CachedLauncher] = cached.c_str();
         const std::vector<BYTE> bytes = WriteArpRecord(record);
@@ -373,6 +374,7 @@ TEST(ArpRegistration, ProxyDeletesNoFolderButTheSuitesOwn)
 
     // The harmless damages first: each must be refused before the worse ones go out.
     ASSERT_EQ(E_INVALIDARG, unregister(root / L"other\\setup.exe"));
+    ASSERT_EQ(E_INVALIDARG, unregister(root / (id + L"\\setup.exe"), 7)) << "no such operation";
     ASSERT_EQ(E_INVALIDARG, unregister(L"relative\\" + id + L"\\setup.exe"));
     ASSERT_EQ(E_INVALIDARG, unregister(L""));
     ASSERT_EQ(E_INVALIDARG, unregister(L"C:\\"));
