@@ -25,8 +25,14 @@ _stringx In(BSTR text)
 STDMETHODIMP CSetupEngine::get_Property(BSTR name, BSTR* value)
 {
     const _stringx property = In(name);
-    if (_wstringx(property.c_str()) == L"KRPasswordValid")
+    const _wstringx exact(property.c_str());
+    if (exact == L"KRPasswordValid")
         return CopyOut(m_passwordValid ? L"true" : L"false", value);
+    // The language names are the language manager's.
+    for (const wchar_t* language :
+         {L"KRDefaultLanguage", L"REVizizLanguages", L"KRSelectedLanguage", L"KRShowLanguageSelection", L"KRRTLLangs"})
+        if (exact == language)
+            return CopyOut(m_languages.GetAttribute(property), value);
     return CopyOut(m_properties.GetAttribute(property), value);
 }
 

@@ -27,26 +27,38 @@ ArgumentBag ScanArguments(const _stringx& text)
     return bag;
 }
 
-// Replaces the value written after each occurrence of the prefix; the prefix
-// keeps its letters as written.
-void MaskValue(_stringx& text, const _stringx& prefix, const _stringx& value)
+// Where the value written at "at" ends, as the scanner reads it: a quoted
+// value at its closing quote (quotes escaped with a backslash stay inside),
+// a bare one at a blank or an unescaped quote.
+size_t ValueEnd(const _stringx& text, size_t at)
 {
-    const _stringx search = prefix + value;
-    for (size_t at = text.find(search); at != _stringx::npos; at = text.find(search, at + prefix.length() + 10))
-        text.replace(at + prefix.length(), value.length(), kMask, 10);
+    const bool quoted = at < text.length() && text[at] == L'"';
+    for (size_t i = quoted ? at + 1 : at; i < text.length(); ++i) {
+        const bool escaped = i > 0 && text[i - 1] == L'\\';
+        if (text[i] == L'"' && !escaped)
+            return quoted ? i + 1 : i;
+        if (!quoted && text[i] == L' ')
+            return i;
+    }
+    return text.length();
 }
 
-// Masks the argument's value, bare or quoted.
-void MaskArgument(_stringx& text, const _stringx& name, const _stringx& value)
+// Every value written after the prefix, bare or quoted, gives way to the mask;
+// the prefix keeps its letters as written.
+void MaskValues(_stringx& text, const _stringx& prefix)
 {
-    _stringx prefix = _stringx(L"/") + name + L":";
-    if (text.find(prefix) == _stringx::npos) {
-        prefix = _stringx(L"-") + name + L":";
-        if (text.find(prefix) == _stringx::npos)
-            prefix = name + L"=";
+    for (size_t at = text.find(prefix); at != _stringx::npos; at = text.find(prefix, at + prefix.length() + 10)) {
+        const size_t value = at + prefix.length();
+        text.replace(value, ValueEnd(text, value) - value, kMask, 10);
     }
-    MaskValue(text, prefix + L"\"", value);
-    MaskValue(text, prefix, value);
+}
+
+// A hidden value is masked however its argument was written.
+void MaskArgument(_stringx& text, const _stringx& name)
+{
+    MaskValues(text, _stringx(L"/") + name + L":");
+    MaskValues(text, _stringx(L"-") + name + L":");
+    MaskValues(text, name + L"=");
 }
 
 } // namespace
@@ -89,7 +101,7 @@ _stringx CSetupEngine::LogCommandLine(const _stringx& commandLine) const
         const auto found = bag.find(name);
         if (found == bag.end() || found->second.empty())
             continue;
-        MaskArgument(text, name, found->second);
+        MaskArgument(text, name);
     }
     return text;
 }

@@ -65,15 +65,6 @@ bool IsAbsolutePath(const _stringx& path)
     return (path.length() >= 3 && path[1] == L':' && path[2] == L'\\') || path.starts_with(L"\\\\");
 }
 
-// The message box of a failed condition or a second instance, unless silent;
-// its result is the value given.
-HRESULT ShowErrorBox(bool silent, const _stringx& text, HRESULT value)
-{
-    if (!silent)
-        ShowBox(text);
-    return value;
-}
-
 } // namespace
 
 HRESULT CSetupEngine::Initialize(BSTR commandLineText, bool* exitNow)
@@ -145,12 +136,12 @@ HRESULT CSetupEngine::Initialize(BSTR commandLineText, bool* exitNow)
                     L"Error: 0x%08x\n\nThe setup will now abort.",
                     failure.type_name().c_str(), failure.conversion().c_str(), failure.comparison().c_str(),
                     failure.hresult());
-        ShowErrorBox(m_silent, text, failure.hresult());
+        ShowErrorBox(kCaption, text, failure.hresult());
         return SUITE_E_INSTALLMODECONDITION;
     } catch (const bootstrap_exception& failure) {
         ENGINE_TRACE(L"Bootstrap engine exception: %x", failure.hresult());
         if (failure.hresult() == kAnotherInstance)
-            return ShowErrorBox(m_silent,
+            return ShowErrorBox(kCaption,
                                 L"Another instance of this setup is already running. Please wait for the other "
                                 L"instance to finish and then try again.",
                                 failure.hresult());
@@ -211,7 +202,10 @@ HRESULT CSetupEngine::Initialize(BSTR commandLineText, bool* exitNow)
     // Step 13.
     ENGINE_TRACE(L"Command Line: %s", LogCommandLine(commandLine).c_str());
 
-    // Step 14: no Add/Remove Programs information yet. Step 15.
+    // Step 14.
+    if (m_registrar)
+        m_properties.SetAttributeLocked(L"ProductVersion", m_registrar->GetVersion());
+    // Step 15.
     m_status = S_OK;
     ENGINE_TRACE(L"Engine: initializing resources");
     OnBootstrapEvent(ebsResourceInit);
@@ -281,10 +275,9 @@ HRESULT CSetupEngine::Initialize(BSTR commandLineText, bool* exitNow)
         if (TakeSwitch(line, L"password:", value))
             SetProperty(L"KRPassword", value, false);
 
-        // No Add/Remove Programs information yet, so no installed language.
         if (TakeSwitch(line, L"language:", value))
             m_languages.SetCommandLineLanguage(static_cast<LANGID>(std::wcstoul(value.c_str(), nullptr, 10)));
-        ChooseSuiteLanguage(0);
+        ChooseSuiteLanguage(InstalledLanguage());
 
         _stringx logValue;
         const bool logSwitch = TakeSwitch(line, L"log", logValue);

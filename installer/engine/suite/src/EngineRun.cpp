@@ -132,8 +132,9 @@ HRESULT CSetupEngine::ApplySelectionAndStage()
     }
 
     SaveProperties();
-    // No Windows-feature definitions are read yet, so none are installed.
-    m_status = S_OK;
+    m_status = InstallWindowsFeatures();
+    if (FAILED(m_status))
+        return m_status;
 
     ENGINE_TRACE(L"Engine: starting parcel operations");
     OnBootstrapEvent(ebsInstall);
@@ -212,7 +213,8 @@ HRESULT CSetupEngine::RunTransactions()
     const HRESULT installed = RunEvents(kOnParcelsInstalled);
     if (FAILED(installed))
         return installed;
-    // No ARPInfo is read yet, so the suite is neither registered nor unregistered.
+    if (SUCCEEDED(m_status))
+        RegisterArpEntry();
     m_savedState.RemoveStateInfo();
     ENGINE_TRACE(L"Engine: parcel operations completed, sending completed event to UI");
     m_bootstrapState = ebsComplete;

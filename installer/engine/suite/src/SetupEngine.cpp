@@ -149,6 +149,7 @@ void CSetupEngine::SetProperty(const _stringx& name, const _stringx& value, bool
     } else if (exact == L"KRSelectedLanguage") {
         m_languages.SetAttribute(name, value);
         m_properties.SetAttribute(name, value);
+        ResolveProductName();
     } else if (exact == L"ORIGINALSETUPEXEDIR") {
         ENGINE_TRACE(L"Engine: running from temp, original setup: %s", value.c_str());
         m_properties.SetAttributeLocked(name, value);

@@ -115,6 +115,9 @@ STDMETHODIMP EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params
     } else if (id == 5 && params->cArgs == 4) {
         if (++m_progressCount == m_cancelProgressAt && (params->rgvarg[0].vt & VT_BYREF))
             *params->rgvarg[0].pboolVal = VARIANT_TRUE;
+    } else if (id == 10 && params->cArgs == 1) {
+        event.type = params->rgvarg[0].vt;
+        event.state = params->rgvarg[0].iVal;
     } else if (id == 9 && params->cArgs == 4) {
         event.parcel = ParcelId(params->rgvarg[3]);
         event.file = params->rgvarg[2].vt == VT_BSTR && params->rgvarg[2].bstrVal ? params->rgvarg[2].bstrVal : L"";

@@ -24,6 +24,7 @@ struct RecordedEvent {
     HRESULT error = S_OK;   // OnError: the error's LastError
     std::wstring file;      // OnError: the error's File; OnPromptForSourceMedia: the source file
     std::wstring parcel;    // the parcel's ID, for events about a parcel
+    VARTYPE type = VT_EMPTY; // OnSuiteRegistration: the argument's type (its value is in state)
 };
 
 // An IDispatch sink of _IBootstrapEvents, advised on an engine for its life.

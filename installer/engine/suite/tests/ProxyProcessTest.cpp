@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -20,22 +19,6 @@
 using namespace proxy_testing;
 
 namespace {
-
-constexpr wchar_t kReportVariable[] = L"ENGINE_PROXY_TEST_REPORT";
-
-std::wstring Variable(const wchar_t* name)
-{
-    wchar_t value[MAX_PATH] = {};
-    const DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH);
-    return length && length < MAX_PATH ? value : L"";
-}
-
-std::wstring SelfPath()
-{
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return path;
-}
 
 std::wstring FileName(const std::wstring& path)
 {
@@ -70,51 +53,6 @@ bool HasTempSwitch(const std::wstring& commandLine)
 {
     return commandLine.find(L" -KR_temp") != std::wstring::npos;
 }
-
-// Runs this program's disabled case under a restricted token; its report as name=value.
-std::map<std::wstring, std::wstring> RunReportingChild(const std::wstring& filter, bool restricted)
-{
-    engine_testing::TempFile report(L"");
-    SetEnvironmentVariableW(kReportVariable, report.Path().c_str());
-    const std::wstring command = L"\"" + SelfPath() + L"\" --gtest_also_run_disabled_tests --gtest_filter=" + filter;
-    DWORD code = ~0u;
-    if (restricted) {
-        code = RunWithAdministratorsDenied(command, 120000);
-    } else {
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION process = {};
-        std::wstring writable = command;
-        if (CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                           &process)) {
-            WaitForSingleObject(process.hProcess, 120000);
-            GetExitCodeProcess(process.hProcess, &code);
-            CloseHandle(process.hThread);
-            CloseHandle(process.hProcess);
-        }
-    }
-    SetEnvironmentVariableW(kReportVariable, nullptr);
-    std::map<std::wstring, std::wstring> values;
-    values[L"exit"] = std::to_wstring(code);
-    std::wifstream in(std::string(report.Path().begin(), report.Path().end()));
-    std::wstring line;
-    while (std::getline(in, line)) {
-        const size_t equals = line.find(L'=');
-        if (equals != std::wstring::npos)
-            values[line.substr(0, equals)] = line.substr(equals + 1);
-    }
-    return values;
-}
-
-class Report {
-public:
-    Report() : m_out(Narrow(Variable(kReportVariable))) {}
-    void Put(const std::wstring& name, const std::wstring& value) { m_out << name << L"=" << value << L"\n"; }
-
-private:
-    static std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
-    std::wofstream m_out;
-};
 
 struct ChoiceRow {
     const wchar_t* name;

@@ -6,7 +6,9 @@
 
 #include <windows.h>
 
+#include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -26,6 +28,24 @@ std::wstring ProcessImage(HANDLE process);
 std::wstring ProcessCommandLine(HANDLE process);
 // A process started by parent whose image has that file name; null when none (the caller closes it).
 HANDLE FindChildProcess(DWORD parent, const std::wstring& imageName);
+
+// The running test program.
+std::wstring SelfPath();
+std::wstring Variable(const wchar_t* name);
+
+// Runs this program's disabled case (restricted: under a token with the
+// Administrators group denied); its report as name=value, and "exit".
+std::map<std::wstring, std::wstring> RunReportingChild(const std::wstring& filter, bool restricted);
+
+// What a case started by RunReportingChild tells its parent.
+class Report {
+public:
+    Report();
+    void Put(const std::wstring& name, const std::wstring& value) { m_out << name << L"=" << value << L"\n"; }
+
+private:
+    std::wofstream m_out;
+};
 
 // Veltrun64.exe as the x86_64 tree builds it.
 std::wstring CompanionPath();

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "support/ConditionTestSupport.h"
 #include "EngineTestSupport.h"
@@ -149,23 +150,42 @@ TEST(SetupEngineTest, SuiteIdTakesTheInstanceMutex)
     EXPECT_TRUE(engine->HoldsInstanceMutex());
 }
 
+// Each row on a fresh engine: whether the line is taken, and the property sets it logs, in order.
 TEST(SetupEngineTest, CommandLinePropertiesSkipReservedNames)
 {
-    const auto engine = NewEngine();
-    EXPECT_TRUE(engine->ValidateCommandLine(L"suiteid=x Target=\"C:\\a b\" /nosplash /Flag:on PROGRAMFILESFOLDER=y"));
-    EXPECT_EQ(L"", Property(*engine.Get(), L"SuiteId"));
-    EXPECT_FALSE(engine->HoldsInstanceMutex());
-    EXPECT_EQ(L"C:\\a b", Property(*engine.Get(), L"Target"));
-    EXPECT_EQ(L"on", Property(*engine.Get(), L"Flag"));
-    EXPECT_EQ(L"", Property(*engine.Get(), L"nosplash"));
-    EXPECT_NE(L"y", Property(*engine.Get(), L"PROGRAMFILESFOLDER"));
-    EXPECT_FALSE(engine->ValidateCommandLine(L"a\"b"));
+    struct Row {
+        const wchar_t* line;
+        bool valid;
+        std::vector<std::wstring> sets;
+    };
+    const Row rows[] = {
+        {L"/nosplash x=1", true, {L"'nosplash' value now ''", L"'x' value now '1'"}},
+        {L"Target=\"C:\\a b\" /Flag:on", true, {L"'Target' value now 'C:\\a b'", L"'Flag' value now 'on'"}},
+        {L"suiteid=x SUITEID=y SuiteId=z", true, {}},
+        {L"PROGRAMFILESFOLDER=y /krselectedlanguage:1031 ProductVersion=9", true, {}},
+        {L"a\"b", false, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.line);
+        testing_support::TraceCapture trace;
+        const auto engine = NewEngine();
+        EXPECT_EQ(row.valid, engine->ValidateCommandLine(row.line));
+        std::vector<std::wstring> sets;
+        const std::wstring log = trace.Messages();
+        for (size_t at = log.find(L"Engine: property "); at != std::wstring::npos;
+             at = log.find(L"Engine: property ", at + 1))
+            sets.push_back(log.substr(at + 17, log.find_first_of(L"\r\n", at) - at - 17));
+        EXPECT_EQ(row.sets, sets);
+        EXPECT_EQ(!row.valid, log.find(L"Engine: invalid command line") != std::wstring::npos);
+        EXPECT_FALSE(engine->HoldsInstanceMutex());
+        EXPECT_EQ(L"", Property(*engine.Get(), L"SuiteId"));
+    }
 }
 
 TEST(SetupEngineTest, LoggedCommandLineMasksSecrets)
 {
     const auto engine = NewEngine();
-    engine->SetProperty(L"KRHiddenProperties", L"Pin", false);
+    engine->SetProperty(L"KRHiddenProperties", L"Pin;DbPass", false);
     struct Row {
         const wchar_t* line;
         const wchar_t* logged;
@@ -174,7 +194,13 @@ TEST(SetupEngineTest, LoggedCommandLineMasksSecrets)
         {L"/password:Secret /silent", L"/password:********** /silent"},
         {L"-PASSWORD:Secret", L"-PASSWORD:**********"},
         {L"KRPassword=Secret x=1", L"KRPassword=********** x=1"},
-        {L"/password:\"Sec ret\"", L"/password:\"**********\""},
+        {L"/password:\"Sec ret\"", L"/password:**********"},
+        // However the value was written, nothing of it is left.
+        {L"/DbPass:\"a b\" x=1", L"/DbPass:********** x=1"},
+        {L"-dbpass:\"x\\\"y\"", L"-dbpass:**********"},
+        {L"DbPass=abc", L"DbPass=**********"},
+        {L"DBPASS=\"p w\" /silent", L"DBPASS=********** /silent"},
+        {L"/DbPass=abc", L"/DbPass=**********"},
         {L"pin=1234 other=1234", L"pin=********** other=1234"},
         {L"/silent", L"/silent"},
         {L"a\"b", L"**invalid command line**"},
@@ -369,7 +395,7 @@ TEST(SuiteModelBuildingTest, ParcelClientLists)
     HKEY opened = nullptr;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_WRITE, nullptr, &opened,
                                              nullptr));
-    const std::wstring list = L" {a}  {6a0d4c1e-2b3f-4d5a-8e9f-0a1b2c3d4e5f} ";
+    const std::wstring list = L" {00000000-0000-0000-0000-000000000000}  {6a0d4c1e-2b3f-4d5a-8e9f-0a1b2c3d4e5f} ";
     RegSetValueExW(opened, L"Clients", 0, REG_SZ, reinterpret_cast<const BYTE*>(list.c_str()),
                    static_cast<DWORD>((list.size() + 1) * sizeof(wchar_t)));
     RegCloseKey(opened);
@@ -378,7 +404,7 @@ TEST(SuiteModelBuildingTest, ParcelClientLists)
     engine->GetParcelClients(L"EngineTestParcel", clients);
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, key);
     ASSERT_EQ(2u, clients.size());
-    EXPECT_EQ(L"{a}", std::wstring(clients[0].c_str()));
+    EXPECT_EQ(L"{00000000-0000-0000-0000-000000000000}", std::wstring(clients[0].c_str()));
     EXPECT_TRUE(engine->AddSuiteToClients(clients)) << "already there, in another case";
     EXPECT_EQ(2u, clients.size());
     EXPECT_FALSE(engine->RemoveSuiteFromClients(clients));

@@ -10,6 +10,7 @@ public:
     // Windows Installer packages (request 2).
 
     // Add/Remove Programs entry (request 8).
+    DWORD RegisterArp(const ArpRecord& record) override;
 
     // Extension objects for foreign entries and the certificate import (requests 9, 11, 12, 13, 16).
 

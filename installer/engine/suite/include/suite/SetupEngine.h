@@ -26,6 +26,7 @@
 #include "languages/LanguageManager.h"
 #include "parcels/EngineServices.h"
 #include "parcels/FeatureHost.h"
+#include "parcels/MaintenanceRegistrar.h"
 #include "parcels/ProxyHandler.h"
 #include "parcels/ProxyProvider.h"
 #include "parcels/TransactionHost.h"
@@ -36,6 +37,7 @@
 #include "suite/StateManager.h"
 #include "suite/SuiteActions.h"
 #include "suite/SuiteModel.h"
+#include "suite/WindowsFeatures.h"
 #include "suitemodel/SuiteModelBuilder.h"
 #include "update/UpdateHandler.h"
 #include "update/UpdateHost.h"
@@ -136,7 +138,7 @@ public:
     CFolder* AddSubFolder(CFolder& parent, const ElementAttributes& attributes) override;
     CFile* AddPackageFile(CPackage& package, const ElementAttributes& attributes) override;
     CFile* AddFolderFile(CFolder& folder, const ElementAttributes& attributes) override;
-    CProperties* ArpInfo() override { return nullptr; }
+    CProperties* ArpInfo() override;
     CProperties* LanguageManager() override { return &m_languages; }
     CProperties* StringTable(LANGID language) override { return &m_languages.GetStringTable(language); }
     bool AddWindowsFeatureItem(const _wstringx&) override { return false; }
@@ -296,6 +298,23 @@ public:
     CUpdateHandler& UpdateHandler() noexcept { return m_updateHandler; }
     const _stringx& EffectiveUpdateUrl() const noexcept { return m_effectiveUpdateUrl; }
     static std::unique_ptr<IUpdateHandler> DefaultUpdateHandler(CSetupEngine& engine);
+    // Add/Remove Programs and engine services.
+    // Registers or unregisters the suite as the maintenance condition says, at the end of a good run.
+    void RegisterArpEntry();
+    // The language of the suite's uninstall entry, 0 when it has none; it then
+    // chooses the language without asking the user.
+    LANGID InstalledLanguage();
+    CMaintenanceRegistrar* Registrar() noexcept { return m_registrar.get(); }
+    HRESULT Fire_OnSuiteRegistration(VARIANT_BOOL registering);
+    // The optional features of every parcel to be installed, before the transactions.
+    HRESULT InstallWindowsFeatures();
+    void SetWindowsFeatures(std::unique_ptr<IWindowsFeatures> features) { m_windowsFeatures = std::move(features); }
+    // Drops clients whose suite is gone; the null id and this suite stay.
+    void PruneParcelClients(kr::stringx_vector& clients);
+    // Shows nothing when silent; returns the value given.
+    HRESULT ShowErrorBox(const _stringx& caption, const _stringx& text, HRESULT value);
+    // ProductName in the selected language, from the id setup.xml gave it.
+    void ResolveProductName();
 
 private:
     void SetPassword(const _stringx& entered);
@@ -408,6 +427,33 @@ private:
         CSetupEngine& m_engine;
     };
     ExtensionHostFace m_extensionHost{*this};
+    // Add/Remove Programs and engine services.
+    class MaintenanceHost : public IMaintenanceHost {
+    public:
+        explicit MaintenanceHost(CSetupEngine& engine) : m_engine(engine) {}
+        _stringx FormatString(const _stringx& text) override { return m_engine.FormatString(text); }
+        _stringx ResolveStringId(const _stringx& id) override { return m_engine.ResolveStringId(id); }
+        _stringx GetEngineProperty(const _stringx& name) override { return m_engine.GetEngineProperty(name); }
+        _stringx GetStagingFolder() override { return m_engine.GetStagingFolder(); }
+        bool ExtractStreamFile(const _stringx& name, const _stringx& path) override
+        {
+            return m_engine.ExtractStreamFile(name, path);
+        }
+        HRESULT Fire_OnSuiteRegistration(VARIANT_BOOL registering) override
+        {
+            return m_engine.Fire_OnSuiteRegistration(registering);
+        }
+        bool IsElevated() override { return m_engine.IsElevated(); }
+        CProxyHandler* GetElevatedProxy() override { return m_engine.GetElevatedProxy(); }
+
+    private:
+        CSetupEngine& m_engine;
+    };
+    MaintenanceHost m_maintenanceHost{*this};
+    std::unique_ptr<CMaintenanceRegistrar> m_registrar;
+    std::unique_ptr<IWindowsFeatures> m_windowsFeatures;
+    _stringx m_productNameId;
+    bool m_productNameIdTaken = false;
 };
 
 // A property of the process's engine; empty when unknown or when no engine is there.

@@ -1,0 +1,41 @@
+// The optional Windows features that the parcels to be installed need, turned
+// on before the transactions run.
+
+#include "suite/SetupEngine.h"
+
+#include "kr/trace_log.h"
+
+#define ENGINE_TRACE(...) TraceFormat({L"SetupEngine", __LINE__}, __VA_ARGS__)
+
+// A feature install that needs a restart does not stop the others: the
+// restart waits for the end of the suite.
+HRESULT CSetupEngine::InstallWindowsFeatures()
+{
+    for (const auto& parcel : m_model->parcels) {
+        if (!parcel || parcel->GetActionState() != episInstalled)
+            continue;
+        if (parcel->GetWindowsFeatures().empty()) {
+            ENGINE_TRACE(L"No Windows features associated with parcel '%s'", parcel->GetId().c_str());
+            continue;
+        }
+        const _stringx name = ResolveStringId(parcel->GetAttribute(L"Name"));
+        const _wstringx features =
+            m_windowsFeatures ? m_windowsFeatures->GetFeatureList(parcel->GetWindowsFeatures()) : _wstringx();
+        if (features.empty()) {
+            ENGINE_TRACE(L"Skipping installation of Windows features for parcel '%s' due to empty list", name.c_str());
+            continue;
+        }
+        ENGINE_TRACE(L"Installing Windows features for parcel '%s'...", name.c_str());
+        bool rebootNeeded = false;
+        const HRESULT installed = m_windowsFeatures->Install(features, name, rebootNeeded);
+        if (FAILED(installed)) {
+            ENGINE_TRACE(L"Failed installing Windows features for parcel '%s', error 0x%08x", name.c_str(), installed);
+            return installed;
+        }
+        if (rebootNeeded) {
+            ENGINE_TRACE(L"Windows feature install requires a reboot, deferring reboot to end of suite install");
+            RequestDelayedReboot();
+        }
+    }
+    return S_OK;
+}
