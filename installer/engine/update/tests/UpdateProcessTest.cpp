@@ -1,0 +1,188 @@
+// Tessarel.exe updating itself as a real process: the signed launcher with a
+// packed suite whose UpdateUrl names the test web server, started silently
+// from a download folder; what the server offers decides whether the update
+// stand-in takes over the run. Exit codes are read with GetExitCodeProcess.
+
+#include <winsock2.h>
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <memory>
+#include <ostream>
+#include <string>
+
+#include "LauncherProcess.h"
+#include "Relay.h"
+#include "TestFolder.h"
+#include "WebServer.h"
+
+namespace {
+
+constexpr wchar_t kLocation[] = L"update-suite";
+
+std::string Narrow(const std::wstring& text)
+{
+    return std::string(text.begin(), text.end());
+}
+
+// The server's root folder as this Windows process sees it.
+std::wstring ServerRoot()
+{
+    const char* unix_folder = std::getenv("KR_WEB_SERVER");
+    std::wstring folder = L"Z:";
+    for (const char* c = unix_folder ? unix_folder : ""; *c; ++c)
+        folder += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
+    return folder + L"\\root";
+}
+
+// The value of a "key=value" line of the stand-in's report.
+std::string ReportValue(const std::string& report, const std::string& key)
+{
+    const std::string lines = "\n" + report;
+    size_t start = lines.find("\n" + key + "=");
+    if (start == std::string::npos)
+        return "(none)";
+    start += key.size() + 2;
+    return lines.substr(start, lines.find('\n', start) - start);
+}
+
+struct UpdateRow {
+    const char* name;
+    const wchar_t* standin;  // served as the update
+    bool cutDownload;        // the update's address goes through a relay that cuts every connection
+    bool updatedFromEntry;   // the launcher is started with -updated_from: naming the entry
+    DWORD exitCode;
+    bool standinRuns;
+    bool suiteInstalls;      // the suite's own package ran
+    const wchar_t* traced;   // a line of the run's trace
+};
+
+void PrintTo(const UpdateRow& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
+class UpdateProcess : public ::testing::TestWithParam<UpdateRow> {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.available()) << "KR_WEB_SERVER names no running fixture";
+        served = ServerRoot() + L"\\" + kLocation;
+        RemoveTree(served);
+        MakeFolder(served);
+        MakeFolder(served + L"\\v2");
+        // The launcher's temporary copies, staging and download folders stay in this test's folder.
+        temp = folder / L"temp";
+        MakeFolder(temp);
+        SetEnvironmentVariableW(L"TMP", temp.c_str());
+        SetEnvironmentVariableW(L"TEMP", temp.c_str());
+        SetEnvironmentVariableW(L"UPDATE_STANDIN_REPORT", report.c_str());
+        SetEnvironmentVariableW(L"UPDATE_STANDIN_MUTEX", UPDATE_SUITE_ID);
+    }
+    void TearDown() override
+    {
+        SetEnvironmentVariableW(L"TMP", originalTmp.c_str());
+        SetEnvironmentVariableW(L"TEMP", originalTemp.c_str());
+        SetEnvironmentVariableW(L"UPDATE_STANDIN_REPORT", nullptr);
+        SetEnvironmentVariableW(L"UPDATE_STANDIN_MUTEX", nullptr);
+        RegDeleteTreeW(HKEY_CURRENT_USER, (std::wstring(L"Software\\Korvanstilmer\\SuiteInstallers\\") +
+                                           UPDATE_SUITE_ID).c_str());
+        RemoveTree(served);
+    }
+
+    std::wstring Address(const std::wstring& path, unsigned short port = 0) const
+    {
+        return L"http://127.0.0.1:" + std::to_wstring(port ? port : server.http_port()) + L"/" + kLocation + path;
+    }
+    // A description with one entry of version 2.0 for the suite, and the stand-in at the entry's address.
+    void ServeUpdate(const std::wstring& standin, const std::wstring& entryUrl)
+    {
+        WriteBytes(served + L"\\krupdate.xml",
+                   "<Metadata xmlns=\"korvanstilmer/2014/update\"><Update Id=\"" + Narrow(UPDATE_SUITE_ID) +
+                       "\" Version=\"2.0\" Url=\"" + Narrow(entryUrl) + "\"/></Metadata>");
+        ASSERT_TRUE(CopyFileW((ProgramFolder() + L"update_signed\\" + standin).c_str(),
+                              (served + L"\\v2\\setup.exe").c_str(), FALSE));
+    }
+
+    static std::wstring Environment(const wchar_t* name)
+    {
+        wchar_t value[MAX_PATH] = {};
+        GetEnvironmentVariableW(name, value, MAX_PATH);
+        return value;
+    }
+
+    WebServer server;
+    TestFolder folder;
+    std::wstring originalTmp = Environment(L"TMP");
+    std::wstring originalTemp = Environment(L"TEMP");
+    std::wstring served;
+    std::wstring temp;
+    std::wstring report = folder / L"standin.txt";
+    std::wstring packageLog = folder / L"package.log";
+    std::wstring trace = folder / L"trace.log";
+};
+
+TEST_P(UpdateProcess, SignedPackedLauncher)
+{
+    const UpdateRow& row = GetParam();
+    SetupFolder setup(L"TessarelUpdating.exe");
+    ASSERT_TRUE(setup.ready()) << "the fixture packs TessarelUpdating.exe";
+
+    std::unique_ptr<Relay> relay;
+    if (row.cutDownload)
+        relay = std::make_unique<Relay>(server.http_port(), Relay::every_connection, 1000);
+    const std::wstring entryUrl = Address(L"/v2/setup.exe", relay ? relay->port() : 0);
+    ServeUpdate(row.standin, entryUrl);
+
+    std::wstring switches = L"/silent CALLLOG=\"" + packageLog + L"\" /debuglog\"" + trace + L"\"";
+    if (row.updatedFromEntry)
+        switches += L" -updated_from:\"" + entryUrl + L"\"";
+    const std::string description = Narrow(kLocation) + "/krupdate.xml";
+    const size_t described = server.Requests(description).size();
+    const DWORD exitCode = RunProgram(setup.setup(), switches, 120000);
+
+    EXPECT_EQ(row.exitCode, exitCode);
+    const std::wstring traced = ReadUtf16(trace);
+    EXPECT_NE(std::wstring::npos, traced.find(row.traced)) << Narrow(traced);
+    // The description was read from beside UpdateUrl on every road.
+    EXPECT_GT(server.Requests(description).size(), described);
+    EXPECT_EQ(row.suiteInstalls, Exists(packageLog));
+    if (relay) {
+        EXPECT_GE(relay->connections(), 1);
+    }
+
+    EXPECT_EQ(row.standinRuns, Exists(report));
+    if (!row.standinRuns)
+        return;
+    const std::string found = ReadBytes(report);
+    const std::string commandLine = ReportValue(found, "commandline");
+    // The rest of this run's command line, then where this suite came from and its trace log.
+    EXPECT_NE(std::string::npos, commandLine.find(" CALLLOG=\"" + Narrow(packageLog) + "\"")) << commandLine;
+    const std::string added = " -updated_from:\"" + Narrow(Address(L"/setup.exe")) + "\" /debuglog\"" +
+                              Narrow(trace) + "\"";
+    EXPECT_TRUE(commandLine.ends_with(added)) << commandLine;
+    EXPECT_EQ("1", ReportValue(found, "mutex")) << found;
+    EXPECT_EQ("1", ReportValue(found, "state_gone")) << found;
+    EXPECT_EQ("1", ReportValue(found, "staging_gone")) << found;
+    EXPECT_EQ(0u, ReportValue(found, "staging").rfind(Narrow(temp), 0)) << found;
+}
+
+const UpdateRow kRows[] = {
+    {"SameSignerTakesOverWithItsExitCode", L"standin-same-signer.exe", false, false, 3010, true, false,
+     L"Engine: launching suite update"},
+    // 0x80070643 ends the run; the launcher's exit code is its Win32 part.
+    {"OtherSignerInASilentRunAborts", L"standin-other-signer.exe", false, false, 1603, false, false,
+     L"Engine: Certificates for base and update do not match, no UI to prompt user for allowance."},
+    {"CutDownloadLetsTheSuiteInstall", L"standin-same-signer.exe", true, false, 0, false, true,
+     L"Engine: failed to download suite update"},
+    {"UpdatedFromTheEntrySkipsIt", L"standin-same-signer.exe", false, true, 0, false, true,
+     L"UpdateHandler: skipping entry since this suite was launched from the same URL as update entry Id"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, UpdateProcess, ::testing::ValuesIn(kRows),
+                         [](const ::testing::TestParamInfo<UpdateRow>& info) { return info.param.name; });
+
+} // namespace
