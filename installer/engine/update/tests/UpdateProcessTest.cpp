@@ -1,7 +1,9 @@
 // Tessarel.exe updating itself as a real process: the signed launcher with a
-// packed suite whose UpdateUrl names the test web server, started silently
-// from a download folder; what the server offers decides whether the update
-// stand-in takes over the run. Exit codes are read with GetExitCodeProcess.
+// packed suite whose UpdateUrl names the test web server, started from a
+// download folder, silently or with the stand-in user interface that logs
+// the events it receives and cancels where its script says; what the server
+// offers decides whether the update stand-in takes over the run. Exit codes
+// are read with GetExitCodeProcess.
 
 #include <winsock2.h>
 
@@ -13,6 +15,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "LauncherProcess.h"
 #include "Relay.h"
@@ -49,6 +52,27 @@ std::string ReportValue(const std::string& report, const std::string& key)
     return lines.substr(start, lines.find('\n', start) - start);
 }
 
+std::wstring Leaf(const std::wstring& path)
+{
+    return path.substr(path.rfind(L'\\') + 1);
+}
+
+// The names of the files and folders in a folder.
+std::vector<std::wstring> Entries(const std::wstring& folder)
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found = {};
+    const HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (std::wstring(found.cFileName) != L"." && std::wstring(found.cFileName) != L"..")
+            names.push_back(found.cFileName);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return names;
+}
+
 struct UpdateRow {
     const char* name;
     const wchar_t* standin;  // served as the update
@@ -58,7 +82,26 @@ struct UpdateRow {
     bool standinRuns;
     bool suiteInstalls;      // the suite's own package ran
     const wchar_t* traced;   // a line of the run's trace
+    const char* uiScript;    // the stand-in user interface's script; none: a silent run
+    std::vector<int> updateStates; // the bootstrap states the user interface sees from the update's first on
 };
+
+constexpr int kShowDownloadUpdateUI = 14;
+
+// The states of the OnBootstrapEvent lines of the stand-in user interface's
+// log, from the first update state on, as many as expected.
+std::vector<int> UpdateStates(const std::string& log, size_t count)
+{
+    std::vector<int> states;
+    const std::string marker = "event OnBootstrapEvent I4:";
+    for (size_t at = log.find(marker); at != std::string::npos && states.size() < count;
+         at = log.find(marker, at + 1)) {
+        const int state = std::atoi(log.c_str() + at + marker.size());
+        if (!states.empty() || state == kShowDownloadUpdateUI)
+            states.push_back(state);
+    }
+    return states;
+}
 
 void PrintTo(const UpdateRow& row, std::ostream* out)
 {
@@ -88,6 +131,7 @@ protected:
         SetEnvironmentVariableW(L"TEMP", originalTemp.c_str());
         SetEnvironmentVariableW(L"UPDATE_STANDIN_REPORT", nullptr);
         SetEnvironmentVariableW(L"UPDATE_STANDIN_MUTEX", nullptr);
+        SetEnvironmentVariableW(L"SUITE_UI_SCRIPT", nullptr);
         RegDeleteTreeW(HKEY_CURRENT_USER, (std::wstring(L"Software\\Korvanstilmer\\SuiteInstallers\\") +
                                            UPDATE_SUITE_ID).c_str());
         RemoveTree(served);
@@ -123,6 +167,8 @@ protected:
     std::wstring report = folder / L"standin.txt";
     std::wstring packageLog = folder / L"package.log";
     std::wstring trace = folder / L"trace.log";
+    std::wstring uiScript = folder / L"ui-script.txt";
+    std::wstring uiLog = folder / L"ui.log";
 };
 
 TEST_P(UpdateProcess, SignedPackedLauncher)
@@ -137,7 +183,13 @@ TEST_P(UpdateProcess, SignedPackedLauncher)
     const std::wstring entryUrl = Address(L"/v2/setup.exe", relay ? relay->port() : 0);
     ServeUpdate(row.standin, entryUrl);
 
-    std::wstring switches = L"/silent CALLLOG=\"" + packageLog + L"\" /debuglog\"" + trace + L"\"";
+    std::wstring switches = L"CALLLOG=\"" + packageLog + L"\" /debuglog\"" + trace + L"\"";
+    if (row.uiScript) {
+        WriteBytes(uiScript, "log " + Narrow(uiLog) + "\n" + row.uiScript);
+        SetEnvironmentVariableW(L"SUITE_UI_SCRIPT", uiScript.c_str());
+    } else {
+        switches = L"/silent " + switches;
+    }
     if (row.updatedFromEntry)
         switches += L" -updated_from:\"" + entryUrl + L"\"";
     const std::string description = Narrow(kLocation) + "/krupdate.xml";
@@ -145,6 +197,8 @@ TEST_P(UpdateProcess, SignedPackedLauncher)
     const DWORD exitCode = RunProgram(setup.setup(), switches, 120000);
 
     EXPECT_EQ(row.exitCode, exitCode);
+    // Temporary copy, staging and download folders are gone: only the setup's own folder is left.
+    EXPECT_EQ(std::vector<std::wstring>{Leaf(setup.path())}, Entries(temp));
     const std::wstring traced = ReadUtf16(trace);
     EXPECT_NE(std::wstring::npos, traced.find(row.traced)) << Narrow(traced);
     // The description was read from beside UpdateUrl on every road.
@@ -152,6 +206,11 @@ TEST_P(UpdateProcess, SignedPackedLauncher)
     EXPECT_EQ(row.suiteInstalls, Exists(packageLog));
     if (relay) {
         EXPECT_GE(relay->connections(), 1);
+    }
+
+    if (row.uiScript) {
+        const std::string events = ReadBytes(uiLog);
+        EXPECT_EQ(row.updateStates, UpdateStates(events, row.updateStates.size())) << events;
     }
 
     EXPECT_EQ(row.standinRuns, Exists(report));
@@ -166,20 +225,42 @@ TEST_P(UpdateProcess, SignedPackedLauncher)
     EXPECT_TRUE(commandLine.ends_with(added)) << commandLine;
     EXPECT_EQ("1", ReportValue(found, "mutex")) << found;
     EXPECT_EQ("1", ReportValue(found, "state_gone")) << found;
-    EXPECT_EQ("1", ReportValue(found, "staging_gone")) << found;
     EXPECT_EQ(0u, ReportValue(found, "staging").rfind(Narrow(temp), 0)) << found;
+    // The user interface's DLL stays loaded while the update runs; the run's
+    // end removes it (above).
+    EXPECT_EQ(row.uiScript ? "suiteui.dll" : "", ReportValue(found, "staging_left")) << found;
+    EXPECT_EQ(row.uiScript ? "0" : "1", ReportValue(found, "staging_gone")) << found;
 }
+
+// The engine's 0x80070642 and 0x80070643, as the launcher's exit codes.
+constexpr DWORD kUserExit = 1602;
+constexpr DWORD kInstallFailure = 1603;
+constexpr int kCanceled = 5;
+constexpr int kDownloadUpdateSuccess = 15;
+constexpr int kDownloadUpdateFailure = 16;
 
 const UpdateRow kRows[] = {
     {"SameSignerTakesOverWithItsExitCode", L"standin-same-signer.exe", false, false, 3010, true, false,
-     L"Engine: launching suite update"},
-    // 0x80070643 ends the run; the launcher's exit code is its Win32 part.
-    {"OtherSignerInASilentRunAborts", L"standin-other-signer.exe", false, false, 1603, false, false,
-     L"Engine: Certificates for base and update do not match, no UI to prompt user for allowance."},
+     L"Engine: launching suite update", nullptr, {}},
+    {"SameSignerWithTheUserInterface", L"standin-same-signer.exe", false, false, 3010, true, false,
+     L"Engine: launching suite update", "", {kShowDownloadUpdateUI, kDownloadUpdateSuccess}},
+    {"OtherSignerInASilentRunAborts", L"standin-other-signer.exe", false, false, kInstallFailure, false, false,
+     L"Engine: Certificates for base and update do not match, no UI to prompt user for allowance.", nullptr, {}},
+    // Wine's trust check takes the test signer's certificate without a trusted root: the update it
+    // refuses is one changed after signing.
+    {"UntrustedUpdateCancels", L"standin-tampered.exe", false, false, kUserExit, false, false,
+     L"Engine: verifytrust return value 0x", "", {kShowDownloadUpdateUI, kCanceled}},
     {"CutDownloadLetsTheSuiteInstall", L"standin-same-signer.exe", true, false, 0, false, true,
-     L"Engine: failed to download suite update"},
+     L"Engine: failed to download suite update", nullptr, {}},
+    {"CutDownloadReportedToTheUserInterface", L"standin-same-signer.exe", true, false, 0, false, true,
+     L"Engine: failed to download suite update", "", {kShowDownloadUpdateUI, kDownloadUpdateFailure}},
+    // The first staging progress the user interface sees is the update's download.
+    {"CancelDuringTheDownload", L"standin-same-signer.exe", false, false, kUserExit, false, false,
+     L"Engine: failed to download suite update, error 0x80070642", "cancel-event 5\n",
+     {kShowDownloadUpdateUI, kDownloadUpdateFailure, kCanceled}},
     {"UpdatedFromTheEntrySkipsIt", L"standin-same-signer.exe", false, true, 0, false, true,
-     L"UpdateHandler: skipping entry since this suite was launched from the same URL as update entry Id"},
+     L"UpdateHandler: skipping entry since this suite was launched from the same URL as update entry Id", nullptr,
+     {}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Rows, UpdateProcess, ::testing::ValuesIn(kRows),

@@ -2,10 +2,10 @@
 // found to the file named by UPDATE_STANDIN_REPORT, one "key=value" line each:
 // its command line, whether it could take the suite's mutex (named by the
 // suite id in UPDATE_STANDIN_MUTEX), whether the suite's saved state (the
-// registry key of that id) and the old run's staging folder were gone; then
-// it exits with 3010. The staging folder is UPDATE_STANDIN_STAGING, or else
-// the one the old run's trace log (its /debuglog"..." argument) says it
-// removed.
+// registry key of that id) and the old run's staging folder were gone, and
+// what that folder still held; then it exits with 3010. The staging folder
+// is UPDATE_STANDIN_STAGING, or else the one the old run's trace log (its
+// /debuglog"..." argument) says it removed.
 
 #include <windows.h>
 
@@ -100,8 +100,20 @@ int wmain()
     if (staging.empty())
         staging = RemovedStagingFolder(DebugLogArgument(GetCommandLineW()));
     const bool gone = !staging.empty() && GetFileAttributesW(staging.c_str()) == INVALID_FILE_ATTRIBUTES;
+    std::wstring left;
+    WIN32_FIND_DATAW found = {};
+    const HANDLE search = staging.empty() ? INVALID_HANDLE_VALUE
+                                          : FindFirstFileW((staging + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (found.cFileName[0] != L'.')
+                left += (left.empty() ? L"" : L";") + std::wstring(found.cFileName);
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
     report += "staging=" + Utf8(staging) + "\n";
     report += std::string("staging_gone=") + (gone ? "1" : "0") + "\n";
+    report += "staging_left=" + Utf8(left) + "\n";
 
     const std::wstring path = Environment(L"UPDATE_STANDIN_REPORT");
     if (!path.empty()) {
