@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -29,21 +28,6 @@ using namespace engine_testing;
 constexpr HRESULT kCancelled = static_cast<HRESULT>(0x80070642);
 constexpr HRESULT kAbortedByPolicy = static_cast<HRESULT>(0x80070643);
 constexpr DWORD kRebootRequired = 3010;
-
-// The server's root folder as this Windows process sees it.
-std::wstring ServerRoot()
-{
-    const char* unix_folder = std::getenv("KR_WEB_SERVER");
-    std::wstring folder = L"Z:";
-    for (const char* c = unix_folder ? unix_folder : ""; *c; ++c)
-        folder += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
-    return folder + L"\\root";
-}
-
-std::string Narrow(const std::wstring& text)
-{
-    return std::string(text.begin(), text.end());
-}
 
 // Answers the trust dialog without showing it and counts the questions.
 struct TrustAnswer {
@@ -93,7 +77,7 @@ protected:
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         location = L"update-" + std::wstring(info->name(), info->name() + strlen(info->name())) + L"-" +
                    std::to_wstring(GetTickCount());
-        served = ServerRoot() + L"\\" + location;
+        served = server.Root() + L"\\" + location;
         MakeFolder(served);
         wchar_t guid[64] = {};
         GUID id;

@@ -26,21 +26,6 @@ namespace {
 
 constexpr wchar_t kLocation[] = L"update-suite";
 
-std::string Narrow(const std::wstring& text)
-{
-    return std::string(text.begin(), text.end());
-}
-
-// The server's root folder as this Windows process sees it.
-std::wstring ServerRoot()
-{
-    const char* unix_folder = std::getenv("KR_WEB_SERVER");
-    std::wstring folder = L"Z:";
-    for (const char* c = unix_folder ? unix_folder : ""; *c; ++c)
-        folder += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
-    return folder + L"\\root";
-}
-
 // The value of a "key=value" line of the stand-in's report.
 std::string ReportValue(const std::string& report, const std::string& key)
 {
@@ -113,7 +98,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(server.available()) << "KR_WEB_SERVER names no running fixture";
-        served = ServerRoot() + L"\\" + kLocation;
+        served = server.Root() + L"\\" + kLocation;
         RemoveTree(served);
         MakeFolder(served);
         MakeFolder(served + L"\\v2");
