@@ -212,7 +212,7 @@ TEST_P(UpdateProcess, SignedPackedLauncher)
     EXPECT_EQ("1", ReportValue(found, "state_gone")) << found;
     EXPECT_EQ(0u, ReportValue(found, "staging").rfind(Narrow(temp), 0)) << found;
     // The user interface's DLL stays loaded while the update runs; the run's
-    // end removes it (above).
+    // end removes it with the folder (the temporary folder's check above).
     EXPECT_EQ(row.uiScript ? "suiteui.dll" : "", ReportValue(found, "staging_left")) << found;
     EXPECT_EQ(row.uiScript ? "0" : "1", ReportValue(found, "staging_gone")) << found;
 }
