@@ -10,6 +10,7 @@
 #include "kr/internet_functions.h"
 #include "kr/library_state.h"
 #include "kr/win32_exception.h"
+#include "kr/wininet_async_handle.h"
 
 #include <gtest/gtest.h>
 #include <wincrypt.h>
@@ -298,6 +299,22 @@ TEST_F(WebDownload, ErrorHandlerAnswersBeforeTheDialog)
         for (DWORD flags : DialogRecorder::flags)
             EXPECT_EQ(flags, 7u);
     }
+}
+
+// A handle whose closing is never reported to its object (a session opened
+// without its call-back): the close waits for the report only up to the
+// object's time-out.
+TEST_F(WebDownload, CloseWaitsForTheClosingReportOnlyUpToTheTimeOut)
+{
+    kr::wininet_async_handle handle(300);
+    const HINTERNET session = InternetOpenW(L"kr test", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    ASSERT_NE(session, nullptr);
+    handle.set_handle(session);
+    const DWORD start = GetTickCount();
+    handle.close();
+    const DWORD waited = GetTickCount() - start;
+    EXPECT_GE(waited, 250u);
+    EXPECT_LT(waited, 5000u);
 }
 
 LRESULT CALLBACK CountingWindow(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
