@@ -29,6 +29,8 @@ public:
     // The bytes of a file the server serves from its root.
     std::string Served(const std::wstring& name) const;
     std::wstring CaCertificate() const { return folder_ + L"\\ca.der"; }
+    // The folder the server serves, as Windows programs see it.
+    std::wstring Root() const { return folder_ + L"\\root"; }
     // The log lines of the requests whose URI contains tag, in order.
     std::vector<AccessLogLine> Requests(const std::string& tag) const;
 
@@ -44,4 +46,9 @@ std::string CaseTag();
 inline std::wstring Wide(const std::string& text)
 {
     return std::wstring(text.begin(), text.end());
+}
+// An ASCII text narrowed.
+inline std::string Narrow(const std::wstring& text)
+{
+    return std::string(text.begin(), text.end());
 }

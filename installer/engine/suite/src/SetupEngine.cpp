@@ -106,6 +106,10 @@ CSetupEngine::~CSetupEngine()
 {
     ShutdownUIThread();
     m_model.reset();
+    // The user interface's and other resource DLLs are loaded from the
+    // staging folder: a loaded one would keep it from being removed.
+    m_uiResource.reset();
+    m_resources.clear();
     if (!m_keepStagedFiles)
         m_savedState.RemoveStagingFiles();
     if (m_instanceMutex.get()) {

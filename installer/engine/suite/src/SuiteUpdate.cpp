@@ -8,7 +8,6 @@
 #include <shellapi.h>
 
 #include "kr/bootstrap_exception.h"
-#include "kr/copy_file.h"
 #include "kr/file.h"
 #include "kr/file_system.h"
 #include "kr/library_state.h"
@@ -130,24 +129,26 @@ HRESULT CSetupEngine::DownloadUpdateDescription(bool& available)
     return hr;
 }
 
-// The suite's resources are not read yet: the description is downloaded into
-// the support folder (a new file in the temporary folder without one) and
-// removed with the staged files.
+// The description is one of the suite's resources, found by its address or
+// made for it: a later check reads the copy staged by the first. A resource
+// made here joins the suite only once it was fetched.
 HRESULT CSetupEngine::FetchUpdateDescription(const _stringx& address, _stringx& localPath)
 {
-    if (m_supportFolder.empty()) {
-        localPath = kr::get_temp_file_name(L"", L"xml", true);
-    } else {
+    localPath.clear();
+    std::unique_ptr<CResource> created;
+    CResource* resource = FindResourceByName(address);
+    if (!resource) {
+        created = std::make_unique<CResource>(m_resourceHost);
+        created->SetAttribute(L"Url", address);
+        resource = created.get();
+    }
+    if (!m_supportFolder.empty())
         kr::create_directory_tree(m_supportFolder);
-        localPath = m_supportFolder.path_combine(L"krupdate.xml");
-    }
-    if (localPath.empty())
-        return E_FAIL;
-    if (!kr::copy_file(address, localPath, kr::copy_chunk_size, false)) {
-        const DWORD error = kr::last_result();
-        return error ? FromLibraryError(error) : E_FAIL;
-    }
-    m_savedState.MarkFileStaged(localPath);
+    const HRESULT hr = resource->Stage(localPath, nullptr);
+    if (FAILED(hr))
+        return hr;
+    if (created)
+        m_resources.push_back(std::move(created));
     return S_OK;
 }
 

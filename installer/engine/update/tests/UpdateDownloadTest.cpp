@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -29,21 +28,6 @@ using namespace engine_testing;
 constexpr HRESULT kCancelled = static_cast<HRESULT>(0x80070642);
 constexpr HRESULT kAbortedByPolicy = static_cast<HRESULT>(0x80070643);
 constexpr DWORD kRebootRequired = 3010;
-
-// The server's root folder as this Windows process sees it.
-std::wstring ServerRoot()
-{
-    const char* unix_folder = std::getenv("KR_WEB_SERVER");
-    std::wstring folder = L"Z:";
-    for (const char* c = unix_folder ? unix_folder : ""; *c; ++c)
-        folder += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
-    return folder + L"\\root";
-}
-
-std::string Narrow(const std::wstring& text)
-{
-    return std::string(text.begin(), text.end());
-}
 
 // Answers the trust dialog without showing it and counts the questions.
 struct TrustAnswer {
@@ -93,7 +77,7 @@ protected:
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         location = L"update-" + std::wstring(info->name(), info->name() + strlen(info->name())) + L"-" +
                    std::to_wstring(GetTickCount());
-        served = ServerRoot() + L"\\" + location;
+        served = server.Root() + L"\\" + location;
         MakeFolder(served);
         wchar_t guid[64] = {};
         GUID id;
@@ -187,6 +171,7 @@ TEST_F(SuiteUpdate, SameSignerUpdateRunsInPlaceOfTheSuiteAndItsExitCodeEndsTheRu
         << report;
     EXPECT_NE(std::string::npos, report.find("mutex=1")) << report;
     EXPECT_NE(std::string::npos, report.find("staging_gone=1")) << report;
+    EXPECT_NE(std::string::npos, report.find("state_gone=1")) << report;
     EXPECT_FALSE(engine->HoldsInstanceMutex());
     const auto states = sink.BootstrapStates();
     ASSERT_GE(states.size(), 2u);
@@ -207,10 +192,16 @@ TEST_F(SuiteUpdate, BaseAddressEndsAtTheLastSlashWhenTheFileNameOccursEarlier)
     Initialize(L"/silent", Address(L"/setup.exe"));
     EXPECT_EQ(static_cast<HRESULT>(kRebootRequired), result);
     EXPECT_TRUE(StandinRan());
+    // Every request after the description's goes to the update's own address.
     const auto requests = Requests();
-    ASSERT_GE(requests.size(), 2u);
-    for (size_t i = 1; i < requests.size(); ++i)
-        EXPECT_EQ("/" + Narrow(location) + "/setup.exe/v2/setup.exe", requests[i].uri);
+    size_t first = 0;
+    while (first < requests.size() && requests[first].uri.ends_with("/krupdate.xml"))
+        ++first;
+    ASSERT_GE(first, 1u);
+    ASSERT_LT(first, requests.size());
+    const std::string update = Narrow(L"/" + location + L"/setup.exe/v2/setup.exe");
+    for (size_t i = first; i < requests.size(); ++i)
+        EXPECT_EQ(update, requests[i].uri);
 }
 
 TEST_F(SuiteUpdate, OtherSignerInASilentRunAbortsWithoutStartingIt)
@@ -285,9 +276,19 @@ TEST_F(SuiteUpdate, UpdateFromTheUserInterface)
     EXPECT_EQ(VARIANT_FALSE, available);
     EXPECT_EQ(S_FALSE, engine->InstallUpdate());
 
+    // The description staged by the first check is read again, not fetched again.
+    const auto fetches = [this] {
+        size_t count = 0;
+        for (const AccessLogLine& line : Requests())
+            count += line.uri.ends_with("/krupdate.xml") ? 1 : 0;
+        return count;
+    };
+    const size_t fetched = fetches();
+    EXPECT_NE(0u, fetched);
     engine->UpdateHandler().SetLaunchedFrom(L"");
     EXPECT_EQ(S_OK, engine->IsUpdateAvailable(&available));
     EXPECT_EQ(VARIANT_TRUE, available);
+    EXPECT_EQ(fetched, fetches());
     EXPECT_EQ(static_cast<HRESULT>(kRebootRequired), engine->InstallUpdate());
     EXPECT_TRUE(StandinRan());
 }
@@ -310,8 +311,21 @@ TEST_F(SuiteUpdate, MissingDescriptionIsTheFetchError)
 {
     engine->SetProperty(L"UpdateUrl", Address(L"/setup.exe").c_str(), false);
     bool found = true;
-    EXPECT_EQ(static_cast<HRESULT>(0x8004D554), engine->DownloadUpdateDescription(found));
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), engine->DownloadUpdateDescription(found));
     EXPECT_FALSE(found);
+    // The resource made for the description is dropped with the failure.
+    EXPECT_TRUE(engine->Resources().empty());
+}
+
+TEST_F(SuiteUpdate, DescriptionIsAResourceOfTheSuite)
+{
+    ServeUpdate(L"/v2/setup.exe", L"standin-other-signer.exe");
+    Initialize(L"/silent", Address(L"/setup.exe"));
+    const _stringx address = (Address(L"/krupdate.xml")).c_str();
+    const CResource* description = engine->FindResourceByName(address);
+    ASSERT_NE(nullptr, description);
+    EXPECT_EQ(rstUrl, description->SourceType());
+    EXPECT_TRUE(Exists(std::wstring(engine->StagingFolder().path_combine(L"krupdate.xml").c_str())));
 }
 
 TEST_F(SuiteUpdate, UpdateAddressNotNamingAProgramIsNotUsed)
