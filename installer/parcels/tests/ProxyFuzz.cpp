@@ -209,8 +209,8 @@ public:
     explicit MutatingEngine(unsigned seed) : random_(seed)
     {
         const std::wstring name = L"\\\\.\\pipe\\KRProxyFuzzEngine_" + std::to_wstring(GetCurrentProcessId());
-        HANDLE server = CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT,
-                                         1, 4096, 4096, 0, nullptr);
+        HANDLE server = CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX,
+                                         PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr);
         HANDLE client = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         ConnectNamedPipe(server, nullptr);
         engine_ = std::make_unique<CNamedPipeHandler>(server);
