@@ -276,6 +276,45 @@ TEST(EmbeddedSuiteExtension, EachMemberIsOneRequestNineWithItsTexts)
     EXPECT_EQ(progress.progress[2], static_cast<DWORD>(epfProgressValid));
 }
 
+// A script engine calls by name through IDispatch.
+TEST(EmbeddedSuiteExtension, CallsByNameThroughIDispatchAreRequestsNineToo)
+{
+    Engine engine({
+        {Words({0}), Result(1, S_OK, {})},
+        {Words({0}), TextResult(2, L"engine value")},
+    });
+    HRESULT logged = E_FAIL, read = E_FAIL;
+    std::wstring value;
+    WithEngine(engine, [&](CProxyHandler* pipe) {
+        auto extension = SuiteExtensionOn(pipe, false);
+        IDispatch* dispatch = static_cast<ISuiteExtension2*>(extension.Get());
+        DISPID logInfo = 0, property = 0;
+        LPOLESTR names[] = {const_cast<LPOLESTR>(L"LogInfo"), const_cast<LPOLESTR>(L"Property")};
+        ASSERT_EQ(dispatch->GetIDsOfNames(IID_NULL, &names[0], 1, 0, &logInfo), S_OK);
+        ASSERT_EQ(dispatch->GetIDsOfNames(IID_NULL, &names[1], 1, 0, &property), S_OK);
+        VARIANT argument;
+        argument.vt = VT_BSTR;
+        argument.bstrVal = SysAllocString(L"from a script");
+        DISPPARAMS params = {&argument, nullptr, 1, 0};
+        logged = dispatch->Invoke(logInfo, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+        SysFreeString(argument.bstrVal);
+        argument.bstrVal = SysAllocString(L"Prop");
+        VARIANT result;
+        VariantInit(&result);
+        read = dispatch->Invoke(property, IID_NULL, 0, DISPATCH_PROPERTYGET, &params, &result, nullptr, nullptr);
+        if (result.vt == VT_BSTR)
+            value = Text(result.bstrVal);
+        VariantClear(&result);
+        SysFreeString(argument.bstrVal);
+    });
+    EXPECT_EQ(logged, S_OK);
+    EXPECT_EQ(read, S_OK);
+    EXPECT_EQ(value, L"engine value");
+    ASSERT_EQ(engine.Messages().size(), 2u);
+    EXPECT_EQ(std::wstring(SentCall(engine.Messages()[0]).text1.c_str()), L"from a script");
+    EXPECT_EQ(SentCall(engine.Messages()[1]).sub_code, 2u);
+}
+
 TEST(EmbeddedSuiteExtension, RefusalsAndMissingResultsAreResults)
 {
     Bytes cut = TextResult(2, L"long value");
