@@ -7,9 +7,16 @@
 
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <random>
+#include <string>
+#include <thread>
 
 #include "ProxyServerHarness.h"
+#include "parcels/EmbeddedKRPHandler.h"
+#include "parcels/EmbeddedProxyParcelExtension.h"
+#include "parcels/EmbeddedProxySuiteExtension.h"
+#include "parcels/ProxyHandler.h"
 #include "seh/SehGuard.h"
 
 namespace {
@@ -190,6 +197,126 @@ TEST(ProxyFuzz, EngineSideReadersStayInsideTheirRecord)
         readers[random() % readers.size()](buffer.Place(bytes));
     }
     SUCCEED();
+}
+
+// ---- The proxy's call-back objects: the engine's answers to their call-backs
+// and their requests 9 and 13, mutated. Every call must come back, whatever
+// arrives.
+
+// A pipe whose proxy end the objects use while a thread plays the engine.
+class MutatingEngine {
+public:
+    explicit MutatingEngine(unsigned seed) : random_(seed)
+    {
+        const std::wstring name = L"\\\\.\\pipe\\KRProxyFuzzEngine_" + std::to_wstring(GetCurrentProcessId());
+        HANDLE server = CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX,
+                                         PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr);
+        HANDLE client = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ConnectNamedPipe(server, nullptr);
+        engine_ = std::make_unique<CNamedPipeHandler>(server);
+        proxy_ = std::make_unique<CProxyHandler>(client, nullptr);
+        thread_ = std::thread([this] { Serve(); });
+    }
+    ~MutatingEngine()
+    {
+        proxy_.reset();
+        thread_.join();
+    }
+    MutatingEngine(const MutatingEngine&) = delete;
+    MutatingEngine& operator=(const MutatingEngine&) = delete;
+
+    CProxyHandler* Proxy() { return proxy_.get(); }
+
+private:
+    std::vector<BYTE> Answer(DWORD type, const std::vector<BYTE>& seed)
+    {
+        const std::vector<BYTE> bytes = random_() % 3 ? Mutate(seed, random_) : seed;
+        engine_->WriteMessage(type, bytes.empty() ? nullptr : bytes.data(), static_cast<DWORD>(bytes.size()));
+        return bytes;
+    }
+    void Serve()
+    {
+        const std::wstring text = L"D:\\media";
+        QueryAnswer query;
+        query.kind = QueryAnswer::kText;
+        query.answer = text.c_str();
+        const BYTE* p = reinterpret_cast<const BYTE*>(text.data());
+        const std::vector<BYTE> textResult = WriteExtensionCallResult({2, S_OK, {p, p + text.size() * 2}});
+        const std::vector<BYTE> numberResult = WriteExtensionCallResult({3, S_OK, {0xFF, 0xFF, 1, 0}});
+        while (engine_->ReadMessage() == 0 && engine_->HasPayload()) {
+            DWORD code = 0;
+            ReadWord(engine_->Payload(), code);
+            const DWORD reply = engine_->Type() | kPipeReply;
+            if (engine_->Type() == kPipeCallback) {
+                Answer(reply, code == 4 ? WriteQueryAnswer(query)
+                                        : WriteCallbackAnswer({5, 0xFFFF, 3}));
+            } else {
+                // The result record follows an acceptance only, as it does from the engine.
+                DWORD accepted = 1;
+                if (ReadWord(Answer(reply, WordBytes({0})), accepted) && accepted == 0)
+                    Answer(reply, random_() % 2 ? textResult : numberResult);
+            }
+        }
+    }
+
+    std::mt19937 random_;
+    std::unique_ptr<CNamedPipeHandler> engine_;
+    std::unique_ptr<CProxyHandler> proxy_;
+    std::thread thread_;
+};
+
+TEST(ProxyFuzz, CallBackObjectsSurviveMutatedAnswers)
+{
+    MutatingEngine engine(1211);
+    std::mt19937 random(35);
+    CEmbeddedKRPHandler krp(engine.Proxy());
+    com::ComPtr<com::Object<CEmbeddedProxySuiteExtension>> suite;
+    ASSERT_EQ(CEmbeddedProxySuiteExtension::CreateInstance(suite), S_OK);
+    suite->SetPipe(engine.Proxy());
+    suite->SetParcelOffered(true);
+    com::ComPtr<IParcel> parcel;
+    ASSERT_EQ(suite->QueryInterface(IID_IParcel, reinterpret_cast<void**>(parcel.Put())), S_OK);
+    BSTR name = SysAllocString(L"Prop");
+    for (int i = 0; i < 5000; ++i) {
+        DWORD action = 0;
+        VARIANT_BOOL flag = 0;
+        BSTR out = nullptr;
+        int number = 0;
+        switch (random() % 8) {
+        case 0:
+            krp.OnError(L"error", 1, &action);
+            break;
+        case 1:
+            krp.OnProgress(L"progress", 1, 2, 3, &flag);
+            break;
+        case 2: {
+            _stringx answer = L"C:\\media";
+            DWORD kind = 0;
+            EXPECT_EQ(krp.OnQuery(L"disk", 1, answer, &kind), S_OK);
+            EXPECT_TRUE(kind == 2 || kind == 4) << kind;
+            break;
+        }
+        case 3:
+            suite->get_Property(name, &out);
+            break;
+        case 4:
+            suite->SendProgressMessage(name, 1, 2, epfMessageValid);
+            break;
+        case 5:
+            parcel->get_Name(&out);
+            break;
+        case 6:
+            parcel->get_Eligible(&flag);
+            break;
+        default:
+            parcel->get_ExitCode(&number);
+            break;
+        }
+        SysFreeString(out);
+    }
+    SysFreeString(name);
+    parcel = nullptr;
+    suite = nullptr;
 }
 
 } // namespace

@@ -52,6 +52,32 @@ TEST(SehGuard, TheExceptionCodeEndsTheCallAndANormalReturnPassesItsResult)
     }
 }
 
+TEST(SehGuard, CaptureHoldsTheRecordAndContextOfTheFault)
+{
+    SehCapture capture;
+    const SehOutcome outcome = RunSehGuarded(&WriteThroughNull, nullptr, &capture);
+    ASSERT_TRUE(outcome.raised);
+    EXPECT_EQ(capture.record.ExceptionCode, static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION));
+    // A write (1) to address 0.
+    ASSERT_GE(capture.record.NumberParameters, 2u);
+    EXPECT_EQ(capture.record.ExceptionInformation[0], 1u);
+    EXPECT_EQ(capture.record.ExceptionInformation[1], 0u);
+#if defined(__x86_64__)
+    const DWORD_PTR pc = capture.context.Rip;
+#else
+    const DWORD_PTR pc = capture.context.Eip;
+#endif
+    EXPECT_EQ(reinterpret_cast<DWORD_PTR>(capture.record.ExceptionAddress), pc);
+    const DWORD_PTR entry = reinterpret_cast<DWORD_PTR>(&WriteThroughNull);
+    EXPECT_TRUE(pc >= entry && pc < entry + 64) << std::hex << pc << " " << entry;
+
+    // A normal return leaves the capture alone.
+    capture.record.ExceptionCode = 0;
+    DWORD value = 1;
+    EXPECT_FALSE(RunSehGuarded(&ReturnNormally, &value, &capture).raised);
+    EXPECT_EQ(capture.record.ExceptionCode, 0u);
+}
+
 TEST(SehGuard, RegistersOfTheCallerSurviveTheUnwind)
 {
     // Values the compiler keeps in non-volatile registers across the call.

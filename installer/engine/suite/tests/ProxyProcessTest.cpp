@@ -13,6 +13,7 @@
 #include "NotElevatedProcess.h"
 #include "ProxyTestSupport.h"
 #include "TestFolder.h"
+#include "actions/Action.h"
 #include "parcels/PipeRecords.h"
 #include "payload/Stream.h"
 
@@ -251,6 +252,83 @@ TEST(ProxySlots, QuitGoesOutInOrder)
     EXPECT_EQ(1, order[2]);
     EXPECT_EQ(0, order[3]);
     EXPECT_EQ(2, order[4]);
+}
+
+// Suite actions through real proxies: an Admin program action of an engine
+// that is not elevated, and a DLL action's entry in the proxy.
+
+// A CallExe action running the exit-code stand-in, waiting, with 3010 a reboot code.
+HRESULT RunAdminExeAction(const wchar_t* exitCode)
+{
+    std::unique_ptr<CAction> action = CreateSuiteAction(L"CallExe");
+    action->SetAttribute(L"Id", L"AdminExe");
+    action->SetAttribute(L"File", (ProgramFolder() + L"launcher_exit_standin.exe").c_str());
+    action->SetAttribute(L"Arguments", exitCode);
+    action->SetAttribute(L"WaitForExit", L"yes");
+    action->SetAttribute(L"ExecutionLevel", L"Admin");
+    action->SetAttribute(L"RebootCode", L"3010");
+    action->InitDefaults();
+    return action->Execute(nullptr);
+}
+
+// Runs in the restricted child.
+TEST_F(ProxyEngine, DISABLED_AdminExeActionReport)
+{
+    Report report;
+    report.Put(L"elevated", m_engine->IsElevated() ? L"1" : L"0");
+    report.Put(L"result", std::to_wstring(static_cast<DWORD>(RunAdminExeAction(L"3010"))));
+    report.Put(L"failed", std::to_wstring(static_cast<DWORD>(RunAdminExeAction(L"5"))));
+    report.Put(L"proxy", Slots().elevated ? L"1" : L"0");
+    report.Put(L"traced", m_trace.Messages().find(L"EXE for action 'AdminExe' returned value 0x00000bc2") !=
+                                  std::wstring::npos
+                              ? L"1"
+                              : L"0");
+}
+
+TEST(ActionsThroughProxies, AdminExeActionOfARestrictedEngineRunsInTheElevatedProxy)
+{
+    auto report = RunReportingChild(L"ProxyEngine.DISABLED_AdminExeActionReport", true);
+    ASSERT_EQ(L"0", report[L"exit"]);
+    EXPECT_EQ(L"0", report[L"elevated"]);
+    EXPECT_EQ(L"1", report[L"proxy"]);
+    EXPECT_EQ(L"1", report[L"traced"]);
+    EXPECT_EQ(std::to_wstring(0x80070BC2u), report[L"result"]);
+    EXPECT_EQ(std::to_wstring(0x80070643u), report[L"failed"]);
+}
+
+TEST_F(ProxyEngine, AdminExeActionOfAnElevatedEngineStartsTheProgramItself)
+{
+    ASSERT_TRUE(m_engine->IsElevated());
+    EXPECT_EQ(static_cast<HRESULT>(0x80070BC2), RunAdminExeAction(L"3010"));
+    EXPECT_EQ(nullptr, Slots().elevated.get());
+    EXPECT_NE(std::wstring::npos, m_trace.Messages().find(L"EXE for action 'AdminExe' returned value 0x00000bc2"));
+}
+
+// The element's own code attributes do not change a DLL action's lists.
+TEST_F(ProxyEngine, DllActionMapsItsEntrysCodesThroughTheFixedLists)
+{
+    const struct {
+        const wchar_t* code;
+        HRESULT result;
+    } rows[] = {
+        {L"1603", static_cast<HRESULT>(0x80070643)},
+        {L"3010", static_cast<HRESULT>(0x80070BC2)},
+        {L"0x80004004", static_cast<HRESULT>(0x80070642)},
+        {L"0", S_OK},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.code);
+        m_engine->SetProperty(L"StandInReturnCode", row.code, false);
+        std::unique_ptr<CAction> action = CreateSuiteAction(L"CallDll");
+        action->SetAttribute(L"Id", L"Dll");
+        action->SetAttribute(L"File", OwnExtensionPath().c_str());
+        action->SetAttribute(L"Arguments", L"ReturnPropertyCode");
+        action->SetAttribute(L"IgnoreCode", L"1603,3010,0x80004004");
+        action->SetAttribute(L"DefaultCode", L"Ignore");
+        action->InitDefaults();
+        EXPECT_EQ(row.result, action->Execute(nullptr));
+    }
+    EXPECT_NE(nullptr, Slots().nonElevated.get());
 }
 
 } // namespace

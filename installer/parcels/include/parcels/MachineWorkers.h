@@ -13,6 +13,8 @@ public:
     DWORD RegisterArp(const ArpRecord& record) override;
 
     // Extension objects for foreign entries and the certificate import (requests 9, 11, 12, 13, 16).
+    HRESULT CreateExtension(CProxyHandler& pipe, bool parcel, IDispatch** extension) override;
+    DWORD ImportCertificate(const _stringx& path) override;
 
     // Script projects (request 10).
 

@@ -8,6 +8,9 @@
 
 #include <windows.h>
 
+#include <memory>
+#include <type_traits>
+
 using SehGuardedCall = DWORD (*)(void* context);
 
 struct SehOutcome {
@@ -15,12 +18,22 @@ struct SehOutcome {
     bool raised = false; // the call ended by an exception
 };
 
-SehOutcome RunSehGuarded(SehGuardedCall call, void* context);
+// What the exception looked like where it was raised: copies, since the
+// frames that held the originals are gone once the guard returns.
+struct SehCapture {
+    EXCEPTION_RECORD record = {};
+    CONTEXT context = {};
+};
+
+// capture, when given, receives the exception's record and context.
+SehOutcome RunSehGuarded(SehGuardedCall call, void* context, SehCapture* capture = nullptr);
 
 // The same for any callable returning something convertible to DWORD.
 template <class Call>
-SehOutcome RunSehGuarded(Call&& call)
+SehOutcome RunSehGuarded(Call&& call, SehCapture* capture = nullptr)
 {
+    using Plain = std::remove_reference_t<Call>;
     return RunSehGuarded(
-        [](void* context) -> DWORD { return static_cast<DWORD>((*static_cast<Call*>(context))()); }, &call);
+        [](void* context) -> DWORD { return static_cast<DWORD>((*static_cast<Plain*>(context))()); },
+        const_cast<void*>(static_cast<const void*>(std::addressof(call))), capture);
 }

@@ -1,0 +1,95 @@
+#include "parcels/EmbeddedKRPHandler.h"
+
+#include <new>
+
+#include "parcels/EmbeddedCallback.h"
+#include "parcels/PipeRecords.h"
+
+namespace {
+
+constexpr HRESULT kNoPipe = ERROR_PIPE_NOT_CONNECTED;  // 233, as the engine side expects it
+constexpr HRESULT kNoMemory = ERROR_OUTOFMEMORY;      // 14
+constexpr HRESULT kNotCalled = ERROR_FUNCTION_NOT_CALLED; // 1626
+
+_stringx Text(const wchar_t* text)
+{
+    return text ? _stringx(text) : _stringx();
+}
+
+} // namespace
+
+HRESULT CEmbeddedKRPHandler::RunElevated(const _stringx&, const _stringx&, const _stringx&)
+{
+    return kNotCalled;
+}
+
+HRESULT CEmbeddedKRPHandler::OnError(const wchar_t* text, DWORD errorFlags, DWORD* action)
+{
+    if (!m_pipe)
+        return kNoPipe;
+    std::vector<BYTE> record;
+    try {
+        KrpProgressCallback callback;
+        callback.code = 1;
+        callback.words[0] = errorFlags;
+        callback.text = Text(text);
+        record = WriteKrpProgressCallback(callback);
+    } catch (const std::bad_alloc&) {
+        return kNoMemory;
+    }
+    const std::optional<CallbackAnswer> answer = ExchangeCallback(*m_pipe, record);
+    if (!answer)
+        return S_OK;
+    if (action)
+        *action = answer->action;
+    return CallbackStatus(answer->status);
+}
+
+HRESULT CEmbeddedKRPHandler::OnProgress(const wchar_t* text, DWORD current, DWORD maximum, DWORD progressFlags,
+                                        VARIANT_BOOL* cancel)
+{
+    if (!m_pipe)
+        return kNoPipe;
+    std::vector<BYTE> record;
+    try {
+        KrpProgressCallback callback;
+        callback.code = 2;
+        callback.words[0] = progressFlags;
+        callback.words[1] = current;
+        callback.words[2] = maximum;
+        callback.text = Text(text);
+        record = WriteKrpProgressCallback(callback);
+    } catch (const std::bad_alloc&) {
+        return kNoMemory;
+    }
+    const std::optional<CallbackAnswer> answer = ExchangeCallback(*m_pipe, record);
+    if (!answer)
+        return S_OK;
+    if (cancel)
+        *cancel = static_cast<VARIANT_BOOL>(static_cast<WORD>(answer->cancel));
+    return CallbackStatus(answer->status);
+}
+
+HRESULT CEmbeddedKRPHandler::OnQuery(const wchar_t* query, DWORD queryKind, _stringx& answer, DWORD* answerKind)
+{
+    if (!m_pipe)
+        return kNoPipe;
+    std::vector<BYTE> record;
+    try {
+        KrpProgressCallback callback;
+        callback.code = 4;
+        callback.query_kind = queryKind;
+        callback.text = Text(query);
+        callback.default_answer = answer;
+        record = WriteKrpProgressCallback(callback);
+    } catch (const std::bad_alloc&) {
+        return kNoMemory;
+    }
+    const std::optional<QueryAnswer> reply = ExchangeQueryCallback(*m_pipe, record);
+    const bool text = reply && reply->kind == QueryAnswer::kText;
+    if (text)
+        answer = reply->answer;
+    if (answerKind)
+        *answerKind = text ? QueryAnswer::kText : QueryAnswer::kNone;
+    return S_OK;
+}
