@@ -82,6 +82,7 @@ DWORD RunEmbeddedMsiInstall(CNamedPipeHandler& pipe, const MsiInstallRequest& re
 {
     CEmbeddedMSIHandler handler(&pipe);
     handler.SetMsiFunctions(msi);
+    // The request's configure flag is the engine's patch bit.
     return handler.Install(request.package, request.command.command_line, static_cast<int>(request.operation),
                            static_cast<int>(request.ui_kind), request.configure, request.command.log_path,
                            request.command.log_mode);

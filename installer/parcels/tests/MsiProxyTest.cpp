@@ -32,41 +32,6 @@ namespace {
 
 constexpr wchar_t kProduct[] = L"{7B2E4D52-3C8A-4B1F-8D2E-4C6B8F0A2301}";
 
-std::wstring NewPipeName()
-{
-    static int count = 0;
-    return L"\\\\.\\pipe\\KREngine_{msi-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++count) +
-           L"}";
-}
-
-// The engine's end of a pipe whose other end a function drives on its own thread.
-class PipePeer {
-public:
-    using Script = std::function<void(const std::wstring& name)>;
-    explicit PipePeer(Script script)
-    {
-        const std::wstring name = NewPipeName();
-        const HANDLE pipe = CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 4096,
-                                             4096, 0, nullptr);
-        m_thread = std::thread([script, name] { script(name); });
-        ConnectNamedPipe(pipe, nullptr);
-        m_engine = std::make_unique<CProxyHandler>(pipe, nullptr);
-    }
-    ~PipePeer()
-    {
-        m_engine.reset();
-        m_thread.join();
-    }
-    PipePeer(const PipePeer&) = delete;
-    PipePeer& operator=(const PipePeer&) = delete;
-
-    CProxyHandler& Engine() { return *m_engine; }
-
-private:
-    std::thread m_thread;
-    std::unique_ptr<CProxyHandler> m_engine;
-};
-
 // The proxy's request 2 work with the recording table in place of msi.dll.
 class RecordingMsiWorkers : public CProxyWorkers {
 public:
