@@ -1,5 +1,6 @@
 #include "parcels/MsiUIHandlerProxy.h"
 
+#include <climits>
 #include <cwchar>
 #include <vector>
 
@@ -26,6 +27,8 @@ constexpr DWORD kFormatBuffer = 2048;
 constexpr DWORD kFieldBuffer = 260;
 
 constexpr UINT kFatalExit = 0x00;
+constexpr UINT kError = 0x01;
+constexpr UINT kWarning = 0x02;
 constexpr UINT kUser = 0x03;
 constexpr UINT kInfo = 0x04;
 constexpr UINT kFilesInUse = 0x05;
@@ -167,8 +170,8 @@ int CMsiUIHandlerProxy::HandleMessage(UINT messageType, const _stringx& text)
     const UINT kind = messageType >> 24;
     switch (kind) {
     case kFatalExit:
-    case 0x01: // error
-    case 0x02: // warning
+    case kError:
+    case kWarning:
     case kUser:
         OnError(text, static_cast<int>(messageType & 0xFFFFFF), &answer);
         break;
@@ -204,8 +207,7 @@ int CMsiUIHandlerProxy::HandleMessage(UINT messageType, const _stringx& text)
         }
         break;
     case kProgress:
-        HandleProgressRecord(text, &cancel);
-        cancelled = cancelled || cancel == VARIANT_TRUE;
+        HandleProgressRecord(text, &cancel, cancelled);
         break;
     case kCommonData:
         break;
@@ -222,12 +224,11 @@ void CMsiUIHandlerProxy::ReportPosition(VARIANT_BOOL* cancel, bool& cancelled)
     cancelled = cancelled || *cancel == VARIANT_TRUE;
 }
 
-int CMsiUIHandlerProxy::HandleProgressRecord(const _stringx& text, VARIANT_BOOL* cancel)
+void CMsiUIHandlerProxy::HandleProgressRecord(const _stringx& text, VARIANT_BOOL* cancel, bool& cancelled)
 {
     const std::vector<_stringx> fields = SplitRecordFields(text);
     if (fields.empty())
-        return 0;
-    bool cancelled = false;
+        return;
     const _stringx& type = fields[0];
     if (type == L"0" && fields.size() >= 4) {
         m_direction = fields[2] == L"0" ? 1 : -1;
@@ -245,5 +246,4 @@ int CMsiUIHandlerProxy::HandleProgressRecord(const _stringx& text, VARIANT_BOOL*
             ReportPosition(cancel, cancelled);
         }
     }
-    return cancelled ? 1 : 0;
 }

@@ -39,7 +39,7 @@ public:
     const MsiFunctions& Msi() const noexcept { return *m_msi; }
 
 private:
-    int HandleProgressRecord(const _stringx& text, VARIANT_BOOL* cancel);
+    void HandleProgressRecord(const _stringx& text, VARIANT_BOOL* cancel, bool& cancelled);
     void ReportPosition(VARIANT_BOOL* cancel, bool& cancelled);
 
     const MsiFunctions* m_msi;
