@@ -133,3 +133,24 @@ function(ferro_def_for_arch out def)
   file(CONFIGURE OUTPUT ${copy} CONTENT "${text}" @ONLY)
   set(${out} ${copy} PARENT_SCOPE)
 endfunction()
+
+# ferro_wixl_packages(TARGET name OUTPUT_DIR dir SOURCE_DIR dir PACKAGES name... [FILES file...])
+# Windows Installer test packages built with wixl at build time: <SOURCE_DIR>/<name>.wxs becomes
+# <OUTPUT_DIR>/<name>.msi; FILES (relative to SOURCE_DIR) are the payload files they take in.
+function(ferro_wixl_packages)
+  cmake_parse_arguments(W "" "TARGET;OUTPUT_DIR;SOURCE_DIR" "PACKAGES;FILES" ${ARGN})
+  set(payload)
+  foreach(file ${W_FILES})
+    list(APPEND payload ${W_SOURCE_DIR}/${file})
+  endforeach()
+  set(outputs)
+  foreach(package ${W_PACKAGES})
+    add_custom_command(OUTPUT ${W_OUTPUT_DIR}/${package}.msi
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${W_OUTPUT_DIR}
+      COMMAND wixl -o ${W_OUTPUT_DIR}/${package}.msi ${package}.wxs
+      WORKING_DIRECTORY ${W_SOURCE_DIR}
+      DEPENDS ${W_SOURCE_DIR}/${package}.wxs ${payload} VERBATIM)
+    list(APPEND outputs ${W_OUTPUT_DIR}/${package}.msi)
+  endforeach()
+  add_custom_target(${W_TARGET} DEPENDS ${outputs})
+endfunction()

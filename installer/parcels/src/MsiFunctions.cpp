@@ -32,6 +32,18 @@ MsiFunctions LoadSystemMsi()
     Resolve(msi, 285, functions.BeginTransactionW);
     Resolve(msi, 286, functions.EndTransaction);
     Resolve(msi, 287, functions.JoinTransaction);
+    Resolve(msi, 141, functions.SetInternalUI);
+    Resolve(msi, 169, functions.EnableLogW);
+    Resolve(msi, 88, functions.InstallProductW);
+    Resolve(msi, 190, functions.ConfigureProductExW);
+    Resolve(msi, 175, functions.ApplyPatchW);
+    Resolve(msi, 118, functions.RecordGetStringW);
+    Resolve(msi, 125, functions.RecordSetStringW);
+    Resolve(msi, 171, functions.FormatRecordW);
+    Resolve(msi, 111, functions.QueryFeatureStateW);
+    // Exported by name only from msi.dll 4.5 on.
+    functions.SetExternalUIRecord = reinterpret_cast<decltype(functions.SetExternalUIRecord)>(
+        reinterpret_cast<void*>(GetProcAddress(msi, "MsiSetExternalUIRecord")));
     return functions;
 }
 

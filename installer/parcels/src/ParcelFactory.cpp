@@ -4,6 +4,7 @@
 
 #include "kr/trace_log.h"
 #include "parcels/ExeParcelHandler.h"
+#include "parcels/MsiParcelHandler.h"
 #include "parcels/Parcel.h"
 
 #define FACTORY_SOURCE TraceSource{L"ParcelFactory", __LINE__}
@@ -19,10 +20,10 @@ struct HandlerEntry {
 
 // Searched in this order; each package type's handler registers its maker here.
 constexpr HandlerEntry kHandlers[] = {
-    {L"Msi", nullptr},
+    {L"Msi", &CMsiParcelHandler::MakePackage},
     {L"Krp", nullptr},
     {L"Exe", &CExeParcelHandler::Make},
-    {L"Msp", nullptr},
+    {L"Msp", &CMsiParcelHandler::MakePatch},
     {L"Appx", nullptr},
     {L"WebDeploy", nullptr},
 };

@@ -12,11 +12,18 @@
 #include <string>
 #include <thread>
 
+#include <com/ComPtr.h>
+
 #include "ProxyServerHarness.h"
 #include "parcels/EmbeddedKRPHandler.h"
 #include "parcels/EmbeddedProxyParcelExtension.h"
 #include "parcels/EmbeddedProxySuiteExtension.h"
 #include "parcels/ProxyHandler.h"
+#include "parcels/EmbeddedMSIHandler.h"
+#include "parcels/MsiParcelHandler.h"
+#include "parcels/Parcel.h"
+#include "parcels/ParcelFactory.h"
+#include "parcels/TransactionHost.h"
 #include "seh/SehGuard.h"
 
 namespace {
@@ -317,6 +324,105 @@ TEST(ProxyFuzz, CallBackObjectsSurviveMutatedAnswers)
     SysFreeString(name);
     parcel = nullptr;
     suite = nullptr;
+
+// The proxy's message handler reads the engine's answers to its call-backs
+// only inside their message: a short answer is no answer.
+TEST(ProxyFuzz, CallBackAnswersAreReadOnlyInsideTheirMessage)
+{
+    std::mt19937 random(35);
+    const std::vector<std::vector<BYTE>> seeds = {
+        WriteCallbackAnswer({0, 0, 4}),
+        WriteCallbackAnswer({5, 0xFFFF, 3}),
+        WriteCallbackAnswer({static_cast<LONG>(0x80004005), 1, 2}),
+    };
+    std::vector<std::vector<BYTE>> answers;
+    for (int i = 0; i < 2000; ++i)
+        answers.push_back(Mutate(seeds[random() % seeds.size()], random));
+    PipePeer peer([&](const std::wstring& name) {
+        CProxyHandler engine(name.c_str());
+        for (const std::vector<BYTE>& answer : answers) {
+            if (engine.ReadMessage() != 0)
+                return;
+            engine.WriteMessage(kPipeReply | kPipeCallback, answer.data(), static_cast<DWORD>(answer.size()));
+        }
+    });
+    CEmbeddedMSIHandler handler(&peer.Engine());
+    for (const std::vector<BYTE>& answer : answers) {
+        int action = 77;
+        const HRESULT result = handler.OnError(L"message", 1, &action);
+        if (answer.size() < 12) {
+            EXPECT_EQ(result, S_OK);
+            EXPECT_EQ(action, 77);
+            continue;
+        }
+        DWORD words[3] = {};
+        std::memcpy(words, answer.data(), sizeof(words));
+        EXPECT_EQ(action, static_cast<int>(words[2]));
+        const LONG status = static_cast<LONG>(words[0]);
+        EXPECT_EQ(result, status > 0 ? HRESULT_FROM_WIN32(static_cast<DWORD>(status)) : status);
+    }
+}
+
+class OpenTransaction : public ITransactionHost {
+public:
+    explicit OpenTransaction(IProxyConnection& proxy) : proxy_(proxy) { SetTransactionHost(this); }
+    ~OpenTransaction() { SetTransactionHost(nullptr); }
+    IProxyConnection* GetProxyHandler(bool, bool) override { return &proxy_; }
+    void SetTransactionProxy(IProxyConnection*) override {}
+    IProxyConnection* TransactionProxy() const noexcept override { return &proxy_; }
+
+private:
+    IProxyConnection& proxy_;
+};
+
+// The engine's side of request 2 against mutated call-backs, stray messages
+// and mutated results: every run ends, with the result or 233.
+TEST(ProxyFuzz, MsiCallBacksAndResultsEndTheWait)
+{
+    std::mt19937 random(2);
+    CParcel* made = nullptr;
+    ASSERT_EQ(MakeParcelForElement(L"Msi", &made), S_OK);
+    auto parcel = com::ComPtr<CParcel>::Adopt(made);
+    auto* handler = dynamic_cast<CMsiParcelHandler*>(parcel->Handler());
+    ASSERT_NE(handler, nullptr);
+    const std::vector<std::vector<BYTE>> callbacks = {
+        WriteMsiUiCallback({1, 0x31, 0, 0, 0, L"Disk full"}),
+        WriteMsiUiCallback({2, 0, 1, 5, 9, L"Copying"}),
+        WriteMsiUiCallback({4, 0xFFFF, 0, 0, 0, L"1: a.exe 2: A "}),
+        WordBytes({3, 0, 0, 0, 0, 0, 0}),
+    };
+    const DWORD types[] = {kPipeCallback, kPipeCallback, kPipeCallback, kPipeReply | kPipeRequest, kPipeHello};
+    int completed = 0;
+    for (int run = 0; run < 300; ++run) {
+        std::vector<std::pair<DWORD, std::vector<BYTE>>> messages = {{kPipeReply | kPipeRequest, WordBytes({0})}};
+        for (int n = random() % 5; n > 0; --n) {
+            std::vector<BYTE> payload = callbacks[random() % callbacks.size()];
+            if (random() % 2)
+                payload = Mutate(std::move(payload), random);
+            messages.emplace_back(types[random() % std::size(types)], std::move(payload));
+        }
+        messages.emplace_back(kPipeCallback, WordBytes({3, 0, 0, 0, 0, 0, 0}));
+        std::vector<BYTE> result = WordBytes({1603});
+        if (random() % 2)
+            result = Mutate(std::move(result), random);
+        messages.emplace_back(kPipeReply | kPipeRequest, result);
+
+        PipePeer peer([&](const std::wstring& name) {
+            CProxyHandler proxy(name.c_str());
+            if (proxy.ReadMessage() != 0)
+                return;
+            for (const auto& [type, payload] : messages)
+                proxy.WriteMessage(type, payload.data(), static_cast<DWORD>(payload.size()));
+            // Open until the engine closes its end.
+            while (proxy.ReadMessage() == 0) {
+            }
+        });
+        OpenTransaction open(peer.Engine());
+        if (handler->RunElevated(L"C:\\p\\a.msi", L"", 1, 1, false, L"", 0) == 1603)
+            ++completed;
+    }
+    // Some runs kept to the protocol all the way.
+    EXPECT_GT(completed, 0);
 }
 
 } // namespace

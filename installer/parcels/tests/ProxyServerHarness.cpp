@@ -235,3 +235,21 @@ std::vector<BYTE> WordBytes(std::initializer_list<DWORD> words)
     }
     return bytes;
 }
+
+PipePeer::PipePeer(Script script)
+{
+    static int count = 0;
+    const std::wstring name = L"\\\\.\\pipe\\KREngine_{peer-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                              std::to_wstring(++count) + L"}";
+    const HANDLE pipe = CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 1 << 16,
+                                         1 << 16, 0, nullptr);
+    thread_ = std::thread([script, name] { script(name); });
+    ConnectNamedPipe(pipe, nullptr);
+    engine_ = std::make_unique<CProxyHandler>(pipe, nullptr);
+}
+
+PipePeer::~PipePeer()
+{
+    engine_.reset();
+    thread_.join();
+}

@@ -6,11 +6,14 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "parcels/NamedPipeHandler.h"
+#include "parcels/ProxyHandler.h"
 #include "parcels/ProxyServer.h"
 
 // Every call the handlers make to the machine, as one text each.
@@ -77,3 +80,20 @@ private:
 
 std::vector<BYTE> TextBytes(const std::wstring& text);
 std::vector<BYTE> WordBytes(std::initializer_list<DWORD> words);
+
+// The engine's end of a pipe whose other end a function, given the pipe's
+// name, drives on its own thread; the engine's end closes first when done.
+class PipePeer {
+public:
+    using Script = std::function<void(const std::wstring& name)>;
+    explicit PipePeer(Script script);
+    ~PipePeer();
+    PipePeer(const PipePeer&) = delete;
+    PipePeer& operator=(const PipePeer&) = delete;
+
+    CProxyHandler& Engine() { return *engine_; }
+
+private:
+    std::thread thread_;
+    std::unique_ptr<CProxyHandler> engine_;
+};

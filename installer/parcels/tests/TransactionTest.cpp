@@ -104,6 +104,7 @@ public:
         return giveProxy ? &connection : nullptr;
     }
     void SetTransactionProxy(IProxyConnection* proxy) override { records.push_back(proxy); }
+    IProxyConnection* TransactionProxy() const noexcept override { return records.empty() ? nullptr : records.back(); }
 
     bool giveProxy = true;
     RecordingConnection connection;

@@ -47,6 +47,8 @@ public:
     // The text of a string id in the selected language; the id itself when it has none.
     virtual _stringx ResolveStringId(const _stringx& id) = 0;
     virtual HRESULT RunAction(const _stringx& actionId, IParcel2* parcel) = 0;
+    // A parcel whose install would upgrade an installed product, for the user to confirm.
+    virtual void AddUpgradingParcel(IParcel* parcel) = 0;
 
     // Shared-parcel clients: the stored list (pruned), its write through the
     // elevated proxy, and this suite's id added to or removed from a list in memory.

@@ -8,6 +8,7 @@
 class CMachineWorkers : public CProxyWorkers {
 public:
     // Windows Installer packages (request 2).
+    DWORD InstallMsi(CProxyHandler& pipe, const MsiInstallRequest& request) override;
 
     // Add/Remove Programs entry (request 8).
     DWORD RegisterArp(const ArpRecord& record) override;

@@ -45,6 +45,7 @@ public:
     // length, the write's error, or 233 when no reply of at least one word came.
     DWORD SendRequest(DWORD code, DWORD value, const void* data1, DWORD length1, const void* data2,
                       DWORD length2) override;
+    CNamedPipeHandler* Channel() noexcept override { return this; }
     // The next message's payload, or nothing after a failed read.
     std::optional<PipeBytes> ReadReply();
     // Tells the proxy to end and waits up to 15 s for its process.

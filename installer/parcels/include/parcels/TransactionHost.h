@@ -14,6 +14,8 @@ public:
     virtual IProxyConnection* GetProxyHandler(bool elevated, bool is64Bit) = 0;
     // Null clears the record.
     virtual void SetTransactionProxy(IProxyConnection* proxy) = 0;
+    // The proxy holding the open out-of-process transaction; null when none.
+    virtual IProxyConnection* TransactionProxy() const noexcept = 0;
 
 protected:
     ~ITransactionHost() = default;

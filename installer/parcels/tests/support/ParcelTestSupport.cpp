@@ -27,6 +27,21 @@ std::wstring Describe(const VARIANT& value)
         return L"BOOL*";
     case VT_I4 | VT_BYREF:
         return L"I4*";
+    case VT_ARRAY | VT_BSTR: {
+        // "ARRAY:<lower bound>:" and the items joined by "|".
+        LONG lower = 0;
+        LONG upper = -1;
+        SafeArrayGetLBound(value.parray, 1, &lower);
+        SafeArrayGetUBound(value.parray, 1, &upper);
+        std::wstring text = L"ARRAY:" + std::to_wstring(lower) + L":";
+        for (LONG i = lower; i <= upper; ++i) {
+            BSTR item = nullptr;
+            SafeArrayGetElement(value.parray, &i, &item);
+            text += (i == lower ? L"" : L"|") + Text(item);
+            SysFreeString(item);
+        }
+        return text;
+    }
     default:
         return L"VT:" + std::to_wstring(value.vt);
     }
@@ -221,6 +236,8 @@ STDMETHODIMP DispatchSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* par
         call.arguments.push_back(Describe(argument));
         if (argument.vt == (VT_BOOL | VT_BYREF) && argument.pboolVal)
             *argument.pboolVal = answer;
+        if (answerActions && argument.vt == (VT_I4 | VT_BYREF) && argument.plVal)
+            *argument.plVal = action;
     }
     calls.push_back(std::move(call));
     return S_OK;

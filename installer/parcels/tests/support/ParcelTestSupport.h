@@ -52,6 +52,7 @@ public:
     void RequestDelayedReboot() override;
     _stringx ResolveStringId(const _stringx& id) override;
     HRESULT RunAction(const _stringx& actionId, IParcel2* parcel) override;
+    void AddUpgradingParcel(IParcel* parcel) override { upgradingParcels.push_back(parcel); }
     void GetParcelClients(const _stringx& parcelId, kr::stringx_vector& clients) override;
     HRESULT WriteParcelClients(const _stringx& parcelId, const kr::stringx_vector& clients) override;
     bool AddSuiteToClients(kr::stringx_vector& clients) override;
@@ -91,6 +92,7 @@ public:
     std::vector<std::wstring> saves;
     std::vector<std::wstring> actionsRun;
     std::vector<std::wstring> elevatedLaunches;
+    std::vector<IParcel*> upgradingParcels; // not referenced
     int delayedReboots = 0;
     int lastRebootAnswer = -1;
 
@@ -169,6 +171,9 @@ public:
 
     std::vector<SinkCall> calls;
     VARIANT_BOOL answer = VARIANT_FALSE;
+    // Out cells of VT_I4 (a chosen action) get this when set.
+    bool answerActions = false;
+    int action = 0;
 
 private:
     const IID& m_events;

@@ -1,0 +1,117 @@
+// A 64-bit Windows Installer parcel of a real package, built with wixl: its
+// transaction opens in the 64-bit companion Veltrun64.exe, the package runs
+// there through request 2, and msi.dll's messages reach the parcel's sinks
+// in the engine.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ProxyTestSupport.h"
+#include "parcels/MsiFunctions.h"
+#include "parcels/Parcel.h"
+#include "parcels/Transaction.h"
+
+using namespace proxy_testing;
+
+namespace {
+
+constexpr wchar_t kProduct[] = L"{7B2E4D52-3C8A-4B1F-8D2E-4C6B8F0A2301}";
+
+std::wstring InstalledVersion()
+{
+    wchar_t version[64] = {};
+    DWORD size = 64;
+    if (SystemMsiFunctions().GetProductInfoW(kProduct, L"VersionString", version, &size) != ERROR_SUCCESS)
+        return L"";
+    return version;
+}
+
+void RemoveProduct()
+{
+    const MsiFunctions& msi = SystemMsiFunctions();
+    msi.SetInternalUI(2, nullptr);
+    msi.ConfigureProductExW(kProduct, 0, 2, L""); // INSTALLSTATE_ABSENT
+}
+
+// Counts the parcel's progress events; knows only IDispatch.
+class ProgressSink final : public IDispatch {
+public:
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
+    {
+        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID__IParcelEvents) {
+            *out = this;
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
+    STDMETHODIMP_(ULONG) Release() override { return --m_refs; }
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override
+    {
+        *count = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override
+    {
+        ids.push_back(id);
+        // OnParcelProgress(message, current, maximum, flags, cancel), arguments last first.
+        if (id == 2 && params->cArgs == 5 && params->rgvarg[1].lVal == 1)
+            positions.emplace_back(params->rgvarg[3].lVal, params->rgvarg[2].lVal);
+        return S_OK;
+    }
+
+    std::vector<DISPID> ids;
+    std::vector<std::pair<int, int>> positions; // current, maximum
+private:
+    ULONG m_refs = 1;
+};
+
+using MsiCompanion = ProxyEngine;
+
+TEST_F(MsiCompanion, ASixtyFourBitPackageRunsInTheCompanion)
+{
+    RemoveProduct();
+    ASSERT_EQ(InstalledVersion(), L"");
+
+    CParcel* parcel = m_engine->CreateParcel(L"Msi");
+    ASSERT_NE(parcel, nullptr);
+    parcel->SetAttribute(L"Id", L"Package64");
+    parcel->SetAttribute(L"ProductCode", kProduct);
+    parcel->SetAttribute(L"ProductVersion", L"1.2.3");
+    parcel->SetAttribute(L"Platform", L"x64");
+    parcel->SetAttribute(L"ProgressCapture", L"Hide");
+    parcel->LoadStateValue(CStateEntry(L"PackagePath", (ProgramFolder() + L"parcel-msi").c_str()));
+    auto operation = std::make_unique<COperation>();
+    operation->SetAttribute(L"Name", L"Install");
+    operation->SetAttribute(L"Target", L"ParcelOld.msi");
+    parcel->AddOperation(std::move(operation));
+    ASSERT_EQ(parcel->ApplyFeatureRequest(1), S_OK);
+    ProgressSink sink;
+    com::ComPtr<IConnectionPointContainer> container;
+    parcel->QueryInterface(IID_IConnectionPointContainer, container.PutVoid());
+    com::ComPtr<IConnectionPoint> point;
+    container->FindConnectionPoint(IID__IParcelEvents, point.Put());
+    DWORD cookie = 0;
+    ASSERT_EQ(point->Advise(&sink, &cookie), S_OK);
+
+    CTransaction& transaction = m_engine->AddTransaction(std::make_unique<CTransaction>(false));
+    transaction.AddParcel(*parcel);
+    EXPECT_EQ(transaction.Run(), S_OK);
+    point->Unadvise(cookie);
+
+    EXPECT_NE(Slots().x64.get(), nullptr);
+    EXPECT_EQ(InstalledVersion(), L"1.2.3");
+    ASSERT_GE(sink.positions.size(), 2u);
+    EXPECT_EQ(sink.positions.front().first, 0);
+    EXPECT_GT(sink.positions.front().second, 0);
+    EXPECT_NE(m_trace.Messages().find(L"MSI parcel operation requires elevation"), std::wstring::npos);
+    RemoveProduct();
+}
+
+} // namespace
