@@ -324,6 +324,7 @@ TEST(ProxyFuzz, CallBackObjectsSurviveMutatedAnswers)
     SysFreeString(name);
     parcel = nullptr;
     suite = nullptr;
+}
 
 // The proxy's message handler reads the engine's answers to its call-backs
 // only inside their message: a short answer is no answer.
