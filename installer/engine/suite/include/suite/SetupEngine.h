@@ -28,6 +28,7 @@
 #include "parcels/ProxyHandler.h"
 #include "parcels/ProxyProvider.h"
 #include "parcels/TransactionHost.h"
+#include "parcels/WindowsFeatureDefinition.h"
 #include "properties/Properties.h"
 #include "staging/StagingHost.h"
 #include "resources/Resource.h"
@@ -138,10 +139,10 @@ public:
     CProperties* ArpInfo() override { return nullptr; }
     CProperties* LanguageManager() override { return &m_languages; }
     CProperties* StringTable(LANGID language) override { return &m_languages.GetStringTable(language); }
-    bool AddWindowsFeatureItem(const _wstringx&) override { return false; }
-    void AddWindowsFeatureDependencies(const _wstringx&, const std::vector<_wstringx>&) override {}
-    bool AddWindowsFeatureOSDefinition(const _wstringx&, const _wstringx&) override { return false; }
-    void SetWindowsFeatureList(const _wstringx&, const _wstringx&, const _wstringx&) override {}
+    bool AddWindowsFeatureItem(const _wstringx& item) override;
+    void AddWindowsFeatureDependencies(const _wstringx& item, const std::vector<_wstringx>& names) override;
+    bool AddWindowsFeatureOSDefinition(const _wstringx& item, const _wstringx& osName) override;
+    void SetWindowsFeatureList(const _wstringx& item, const _wstringx& osName, const _wstringx& features) override;
 
     // ISetupEngine
     HRESULT CreateSuiteObject(const _stringx& name, IDispatch** object, HMODULE* module) override;
@@ -295,6 +296,11 @@ public:
     CUpdateHandler& UpdateHandler() noexcept { return m_updateHandler; }
     const _stringx& EffectiveUpdateUrl() const noexcept { return m_effectiveUpdateUrl; }
     static std::unique_ptr<IUpdateHandler> DefaultUpdateHandler(CSetupEngine& engine);
+    // Windows optional features.
+    // The definitions read from setup.xml; null when it has none.
+    CWindowsFeatureDefinition* WindowsFeatureDefinitions() noexcept { return m_windowsFeatures.get(); }
+    // A parcel's WindowsFeatures item list resolved for the running system.
+    _wstringx GetWindowsFeatureList(const _wstringx& initial);
 
 private:
     void SetPassword(const _stringx& entered);
@@ -391,6 +397,8 @@ private:
     void ReleaseInstanceMutex();
     CUpdateHandler m_updateHandler{*this};
     _stringx m_effectiveUpdateUrl;
+    // Windows optional features.
+    std::unique_ptr<CWindowsFeatureDefinition> m_windowsFeatures;
 };
 
 // A property of the process's engine; empty when unknown or when no engine is there.
