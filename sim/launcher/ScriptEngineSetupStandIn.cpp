@@ -119,7 +119,9 @@ HRESULT RunScript(const std::wstring& folder, IDispatch* extension, NimbrelProgr
                 Log(folder, L"log -> " + Hex(hr));
             }
         } else if (verb == L"result") {
-            fields >> std::hex >> result;
+            std::wstring value;
+            fields >> value;
+            result = static_cast<HRESULT>(std::wcstoul(value.c_str(), nullptr, 16));
         }
     }
     return result;

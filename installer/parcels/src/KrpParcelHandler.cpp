@@ -280,9 +280,13 @@ HRESULT CKrpParcelHandler::LocateDisk1Folder(_stringx& folder)
     wchar_t logFile[MAX_PATH + 1] = {};
     DWORD size = MAX_PATH * sizeof(wchar_t);
     DWORD type = 0;
-    const LSTATUS read =
-        RegQueryValueExW(key.get(), L"LogFile", nullptr, &type, reinterpret_cast<BYTE*>(logFile), &size);
-    if (read != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ) || logFile[0] == L'\0') {
+    LSTATUS read = RegQueryValueExW(key.get(), L"LogFile", nullptr, &type, reinterpret_cast<BYTE*>(logFile), &size);
+    // A missing value, or one that is no text, reads as nothing.
+    if (read == ERROR_FILE_NOT_FOUND || (read == ERROR_SUCCESS && type != REG_SZ && type != REG_EXPAND_SZ)) {
+        read = ERROR_SUCCESS;
+        logFile[0] = L'\0';
+    }
+    if (read != ERROR_SUCCESS || logFile[0] == L'\0') {
         TraceFormat(KRP_SOURCE, L"KRP parcel: unable to obtain log file path (result %x)", read);
         return read == ERROR_SUCCESS ? E_FAIL : HRESULT_FROM_WIN32(read);
     }

@@ -119,8 +119,9 @@ TEST_F(WebDeployParcel, LostResultIsAFailure)
         m_proxies.nonElevated.reset();
         peer.Join();
         EXPECT_TRUE(FAILED(hr)) << std::hex << hr;
-        if (ending == Ending::Empty)
+        if (ending == Ending::Empty) {
             EXPECT_EQ(static_cast<HRESULT>(0x800700E9), hr);
+        }
     }
 }
 
