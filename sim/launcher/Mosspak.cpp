@@ -138,7 +138,8 @@ bool RunOperation(CProxyHandler& pipe, const Operation& operation, std::ofstream
     WriteWords(pipe, kReplyToRequest, {0});
     if (operation.certificate) {
         const DWORD record[8] = {kCertificate};
-        const std::vector<BYTE> request = WriteProxyRequest(kAppxRequest, 0, PipeBytes(reinterpret_cast<const BYTE*>(record), sizeof(record)), {});
+        const std::vector<BYTE> request =
+            WriteProxyRequest(kAppxRequest, 0, PipeBytes(reinterpret_cast<const BYTE*>(record), sizeof(record)), {});
         pipe.WriteMessage(kPipeRequest, request.data(), static_cast<DWORD>(request.size()));
         const std::optional<PipeBytes> answer = pipe.ReadReply();
         DWORD status = 0;

@@ -110,7 +110,8 @@ HRESULT RunScript(const std::wstring& folder, IDispatch* extension, NimbrelProgr
             SysFreeString(answer);
         } else if (verb == L"log") {
             ISuiteExtension2* suite = nullptr;
-            if (extension && SUCCEEDED(extension->QueryInterface(IID_ISuiteExtension2, reinterpret_cast<void**>(&suite)))) {
+            if (extension &&
+                SUCCEEDED(extension->QueryInterface(IID_ISuiteExtension2, reinterpret_cast<void**>(&suite)))) {
                 const std::wstring text = Rest(fields);
                 BSTR message = SysAllocStringLen(text.c_str(), static_cast<UINT>(text.size()));
                 const HRESULT hr = suite->LogInfo(message);

@@ -425,7 +425,8 @@ DWORD CKrpParcelHandler::AnswerError(CProxyHandler& pipe, const KrpProgressCallb
     int action = 0;
     com::Bstr text(std::wstring_view(callback.text.c_str(), callback.text.length()));
     CallbackAnswer answer;
-    answer.status = parcel.Events().Fire_OnFileError(static_cast<IParcel2*>(&parcel), text.Get(), static_cast<int>(callback.words[0]), &action);
+    answer.status = parcel.Events().Fire_OnFileError(static_cast<IParcel2*>(&parcel), text.Get(),
+                                                     static_cast<int>(callback.words[0]), &action);
     answer.action = static_cast<DWORD>(action);
     WriteAnswer(pipe, WriteCallbackAnswer(answer));
     return static_cast<DWORD>(answer.status);

@@ -110,8 +110,9 @@ TEST_F(AppxParcel, MaintenanceRemoveWithoutTargetAsksForTheFullName)
         EXPECT_NE(std::string::npos, log.find("data1 " + HexOfText(L"Contoso.App_1.2.3.4_x64__abc") + " data2 " +
                                               PlainRecord(2, 0) + " operation"))
             << log;
-        EXPECT_NE(std::wstring::npos, m_trace.Messages().find(
-                                          L"Appx parcel: requested full name for package: Contoso.App_1.2.3.4_x64__abc"));
+        EXPECT_NE(
+            std::wstring::npos,
+            m_trace.Messages().find(L"Appx parcel: requested full name for package: Contoso.App_1.2.3.4_x64__abc"));
     }
     // A length beyond the reply gives no name, and the remove goes out with empty data.
     MosspakProcess helper("@badlength\n@op 2 0 - 0\n");

@@ -59,8 +59,8 @@ protected:
     void PlaceSetup(const std::wstring& folder, const std::string& script)
     {
         MakeFolder(folder);
-        ASSERT_TRUE(CopyFileW((ProgramFolder() + L"ReVizizSetupStandIn.dll").c_str(), (folder + L"\\REViziz.dll").c_str(),
-                              FALSE));
+        ASSERT_TRUE(CopyFileW((ProgramFolder() + L"ReVizizSetupStandIn.dll").c_str(),
+                              (folder + L"\\REViziz.dll").c_str(), FALSE));
         WriteBytes(folder + L"\\REViziz.script", script);
         WriteBytes(folder + L"\\setup.qlg", "setup");
     }
@@ -177,7 +177,7 @@ TEST_F(KrpParcel, MissingTargetOrScriptEngineStopsTheRun)
 
     WriteBytes(m_folder / L"setup.qlg", "setup");
     EXPECT_EQ(kScriptEngineNotLoaded, RunOperation(L"Install", {{L"Target", L"setup.qlg"}}));
-    CopyFileW((ProgramFolder() + L"KRWindowsFeaturesAction64.dll").c_str(), (m_folder / L"REViziz.dll").c_str(), FALSE);
+    CopyFileW(FeaturesDllStandIn().c_str(), (m_folder / L"REViziz.dll").c_str(), FALSE);
     EXPECT_EQ(kScriptEngineEntryMissing, RunOperation(L"Install", {{L"Target", L"setup.qlg"}}));
 }
 
@@ -240,7 +240,8 @@ ScriptedPeer::Script ElevatedProxy(ElevatedRun& run, Ending ending)
         auto send = [&](DWORD type, const std::vector<BYTE>& payload, int answers) {
             proxy.WriteMessage(type, payload.data(), static_cast<DWORD>(payload.size()));
             for (int i = 0; i < answers && ReadNext(proxy); ++i)
-                run.answers.push_back({proxy.Type(), std::vector<BYTE>(proxy.Payload().begin(), proxy.Payload().end())});
+                run.answers.push_back(
+                    {proxy.Type(), std::vector<BYTE>(proxy.Payload().begin(), proxy.Payload().end())});
         };
         KrpProgressCallback progress;
         progress.code = 2;

@@ -72,6 +72,15 @@ std::wstring PayloadCarrier()
     return ProgramFolder() + L"parcel-kinds-payload.exe";
 }
 
+std::wstring FeaturesDllStandIn()
+{
+#ifdef _WIN64
+    return ProgramFolder() + L"KRWindowsFeaturesAction64.dll";
+#else
+    return ProgramFolder() + L"KRWindowsFeaturesAction.dll";
+#endif
+}
+
 std::vector<std::wstring> ReadWideLines(const std::wstring& path)
 {
     std::ifstream file(path.c_str(), std::ios::binary);

@@ -78,6 +78,8 @@ private:
 
 // The packed payload with Halvecall.dll and the Windows-features DLLs.
 std::wstring PayloadCarrier();
+// The Windows-features DLL stand-in as this tree builds it.
+std::wstring FeaturesDllStandIn();
 // Reads a UTF-16 log the stand-ins write, one entry a line.
 std::vector<std::wstring> ReadWideLines(const std::wstring& path);
 // A message of the peer's as it arrived.

@@ -138,8 +138,9 @@ TEST_F(WebDeployParcel, WithoutTheDllOrAProxyNothingIsSent)
     m_proxies.nonElevated.reset();
     peer.Join();
     EXPECT_FALSE(requested);
-    EXPECT_NE(std::wstring::npos,
-              m_trace.Messages().find(L"WebDeploy: Can't deploy web parcel, halvecall.dll not present on setup stream"));
+    EXPECT_NE(
+        std::wstring::npos,
+        m_trace.Messages().find(L"WebDeploy: Can't deploy web parcel, halvecall.dll not present on setup stream"));
 
     EXPECT_EQ(static_cast<HRESULT>(0x800700E9), RunOperation(L"Install", {{L"Target", L"web.zip"}}));
     EXPECT_NE(std::wstring::npos, m_trace.Messages().find(L"Webdeploy parcel: failed to obtain proxy handler"));

@@ -7,6 +7,7 @@
 #include "ParcelKindsSupport.h"
 
 #include "kr/registry.h"
+#include "kr/system_info.h"
 #include "parcels/PipeRecords.h"
 #include "parcels/WindowsFeatureDefinition.h"
 #include "parcels/WindowsFeatureParcel.h"
@@ -29,7 +30,7 @@ BOOL WINAPI ScriptedProductInfo(DWORD, DWORD, DWORD, DWORD, DWORD* type)
 }
 
 // An extension that keeps what the features DLL does with it.
-class RecordingExtension : public ISuiteExtension2 {
+class RecordingExtension final : public ISuiteExtension2 {
 public:
     explicit RecordingExtension(const std::wstring& features) : m_features(features) {}
 
@@ -263,8 +264,14 @@ TEST_F(WindowsFeatures, TheEngineKeepsWhatSetupXmlDefines)
 TEST_F(WindowsFeatures, BeforeWindows8ThePackageManagerRunsInTheElevatedProxy)
 {
     SetOS(6, 1, VER_NT_WORKSTATION);
+    // The 64-bit system folder, as a 32-bit process reaches it.
     wchar_t system[MAX_PATH] = {};
-    GetSystemDirectoryW(system, MAX_PATH);
+    if (kr::is_wow64()) {
+        GetWindowsDirectoryW(system, MAX_PATH);
+        wcscat(system, L"\\Sysnative");
+    } else {
+        GetSystemDirectoryW(system, MAX_PATH);
+    }
     const std::wstring program = std::wstring(system) + L"\\pkgmgr.exe";
     ASSERT_TRUE(CopyFileW((ProgramFolder() + L"pkgmgr.exe").c_str(), program.c_str(), FALSE));
     DeleteFileW((program + L".log").c_str());
@@ -343,7 +350,8 @@ TEST_F(WindowsFeatures, FromWindows8TheFeaturesDllRunsInTheElevatedProxy)
     EXPECT_EQ(12u, seen.code);
     EXPECT_EQ(0u, seen.value);
     const std::wstring dll(reinterpret_cast<const wchar_t*>(seen.data1.data()), seen.data1.size() / 2);
-    EXPECT_EQ(m_staging.stagingFolder.path_combine(L"KRWindowsFeaturesAction.dll").c_str(), dll);
+    const wchar_t* name = kr::is_wow64() ? L"KRWindowsFeaturesAction64.dll" : L"KRWindowsFeaturesAction.dll";
+    EXPECT_EQ(m_staging.stagingFolder.path_combine(name).c_str(), dll);
     EXPECT_TRUE(Exists(dll));
     ASSERT_EQ(6u, answers.size());
     ExtensionCallResult list;
@@ -366,12 +374,13 @@ TEST_F(WindowsFeatures, MissingDllCancelAndNoExtensionEndTheStep)
     bool reboot = true;
     EXPECT_EQ(static_cast<HRESULT>(0x80070002), step.Install(reboot));
     EXPECT_FALSE(reboot);
-    EXPECT_NE(std::wstring::npos, m_trace.Messages().find(L"Failed to extract 'KRWindowsFeaturesAction.dll' from stream"));
+    EXPECT_NE(std::wstring::npos, m_trace.Messages().find(L"Failed to extract 'KRWindowsFeaturesAction"));
 
     m_staging.stream = std::make_unique<STREAM>(_stringx(PayloadCarrier().c_str()));
     EXPECT_EQ(E_OUTOFMEMORY, step.Install(reboot));
-    EXPECT_NE(std::wstring::npos,
-              m_trace.Messages().find(L"CWindowsFeatureParcel::CallDismApi: failed to create extension, status 0x8007000e"));
+    EXPECT_NE(
+        std::wstring::npos,
+        m_trace.Messages().find(L"CWindowsFeatureParcel::CallDismApi: failed to create extension, status 0x8007000e"));
 
     // A cancel at the start message ends the step before anything runs; the flag is left alone.
     m_services.eventInfoCancel = VARIANT_TRUE;
@@ -384,7 +393,7 @@ TEST_F(WindowsFeatures, MissingDllCancelAndNoExtensionEndTheStep)
 
 TEST_F(WindowsFeatures, TheDllStandInReadsTheListThroughItsExtension)
 {
-    const HMODULE dll = LoadLibraryW((ProgramFolder() + L"KRWindowsFeaturesAction64.dll").c_str());
+    const HMODULE dll = LoadLibraryW(FeaturesDllStandIn().c_str());
     ASSERT_NE(nullptr, dll);
     using Entry = HRESULT(WINAPI*)(ISuiteExtension2*);
     const auto entry = reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(dll, "KRInstallWindowsFeatures")));
@@ -399,7 +408,7 @@ TEST_F(WindowsFeatures, TheDllStandInReadsTheListThroughItsExtension)
               extension->calls);
     extension->Release();
     FreeLibrary(dll);
-    const std::wstring log = ProgramFolder() + L"KRWindowsFeaturesAction64.dll.log";
+    const std::wstring log = FeaturesDllStandIn() + L".log";
     EXPECT_EQ(L"features IIS-WebServer;NetFx3", ReadWideLines(log).at(0));
     DeleteFileW(log.c_str());
 }
