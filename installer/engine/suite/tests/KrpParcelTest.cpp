@@ -220,6 +220,26 @@ TEST_F(KrpParcel, FeatureStateIsAskedOfTheInstalledScriptEngine)
     EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND), Handler().GetFeatureState(L"Tools", &state));
 }
 
+TEST_F(KrpParcel, DetectionLooksForTheRegisteredProductAndItsLog)
+{
+    EnumParcelInstallState state = episInvalid;
+    m_parcel->SetAttribute(L"ProductCode", L"not a code");
+    EXPECT_EQ(E_INVALIDARG, Handler().Detect(&state, false));
+    EXPECT_NE(std::wstring::npos, m_trace.Messages().find(L"Krp parcel detection: failed to validate installed condition"));
+
+    const std::wstring disk1 = m_folder / L"disk1";
+    RegisterProduct(disk1.c_str());
+    EXPECT_EQ(S_OK, Handler().Detect(&state, false));
+    EXPECT_EQ(episAbsent, state) << "no log file yet";
+    MakeFolder(disk1);
+    WriteBytes(disk1 + L"\\Setup.log", "log");
+    EXPECT_EQ(S_OK, Handler().Detect(&state, false));
+    EXPECT_EQ(episInstalled, state);
+
+    Handler().ClearOwnDetection();
+    EXPECT_EQ(1, Handler().Detect(&state, false));
+}
+
 // The elevated proxy's side of request 10 as a script: call-backs 2, 1 and 4,
 // an extension call, then the end and the result as told.
 enum class Ending { Result, Dropped, Empty };
