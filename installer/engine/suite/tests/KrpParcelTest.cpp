@@ -225,7 +225,8 @@ TEST_F(KrpParcel, DetectionLooksForTheRegisteredProductAndItsLog)
     EnumParcelInstallState state = episInvalid;
     m_parcel->SetAttribute(L"ProductCode", L"not a code");
     EXPECT_EQ(E_INVALIDARG, Handler().Detect(&state, false));
-    EXPECT_NE(std::wstring::npos, m_trace.Messages().find(L"Krp parcel detection: failed to validate installed condition"));
+    EXPECT_NE(std::wstring::npos,
+              m_trace.Messages().find(L"Krp parcel detection: failed to validate installed condition"));
 
     const std::wstring disk1 = m_folder / L"disk1";
     RegisterProduct(disk1.c_str());
@@ -315,7 +316,8 @@ TEST_F(KrpParcel, ElevatedRunsGoThroughTheElevatedProxy)
     EXPECT_EQ(m_folder / L"setup.qlg",
               std::wstring(reinterpret_cast<const wchar_t*>(run.request.data1.data()), run.request.data1.size() / 2));
     const std::wstring data2(reinterpret_cast<const wchar_t*>(run.request.data2.data()), run.request.data2.size() / 2);
-    EXPECT_NE(std::wstring::npos, data2.find(L" KRFeatureInstall=ALL -krenginedir:\"" + (m_folder / L"REViziz.dll") + L"\""))
+    EXPECT_NE(std::wstring::npos,
+              data2.find(L" KRFeatureInstall=ALL -krenginedir:\"" + (m_folder / L"REViziz.dll") + L"\""))
         << data2;
     EXPECT_FALSE(Exists(m_folder / L"REViziz.log"));
 
