@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "conditions/ConditionKind.h"
+#include "conditions/ExtensionCondition.h"
 #include "conditions/FeatureStateCondition.h"
 #include "conditions/FileValueCondition.h"
 #include "conditions/ParcelActionCondition.h"
@@ -30,4 +31,5 @@ void RegisterSuiteConditionKinds() noexcept
     SetConditionMaker(ckPropertyValue, &Make<CPropertyValueCondition>);
     SetConditionMaker(ckFeatureAction, &Make<CFeatureStateCondition>);
     SetConditionMaker(ckParcelAction, &Make<CParcelActionCondition>);
+    SetConditionMaker(ckExtension, MakeExtensionCondition);
 }

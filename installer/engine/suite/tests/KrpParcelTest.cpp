@@ -59,7 +59,7 @@ protected:
     void PlaceSetup(const std::wstring& folder, const std::string& script)
     {
         MakeFolder(folder);
-        ASSERT_TRUE(CopyFileW((ProgramFolder() + L"ReVizizSetupStandIn.dll").c_str(),
+        ASSERT_TRUE(CopyFileW((ProgramFolder() + L"REViziz.dll").c_str(),
                               (folder + L"\\REViziz.dll").c_str(), FALSE));
         WriteBytes(folder + L"\\REViziz.script", script);
         WriteBytes(folder + L"\\setup.qlg", "setup");

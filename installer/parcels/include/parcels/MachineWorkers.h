@@ -16,4 +16,6 @@ public:
     // Script projects (request 10).
 
     // Script engine (request 14).
+    HRESULT RunQuillex(CProxyHandler& pipe, HMODULE engine, const _stringx& folder, const QuillexCallData& call,
+                       IDispatch* extension) override;
 };

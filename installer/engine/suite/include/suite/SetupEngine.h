@@ -19,6 +19,7 @@
 
 #include "actions/ActionEngine.h"
 #include "automation/Interfaces.h"
+#include "conditions/ExtensionHost.h"
 #include "conditions/SetupEngine.h"
 #include "kr/handle_holder.h"
 #include "kr/stringx.h"
@@ -397,6 +398,22 @@ private:
     void ReleaseInstanceMutex();
     CUpdateHandler m_updateHandler{*this};
     _stringx m_effectiveUpdateUrl;
+    // Extension conditions: the face through which they reach this engine, registered while it lives.
+    class ExtensionHostFace : public IExtensionHost {
+    public:
+        explicit ExtensionHostFace(CSetupEngine& engine);
+        ~ExtensionHostFace();
+        CResource* FindResourceByNamespace(const _stringx& name) override;
+        CResource* FindResourceByName(const _stringx& name) override;
+        _stringx GetStagingFolder() override;
+        bool IsScriptDebugging() override;
+        _stringx GetSymbolPath() override;
+        IBootstrap* Bootstrap() override;
+
+    private:
+        CSetupEngine& m_engine;
+    };
+    ExtensionHostFace m_extensionHost{*this};
     // Windows optional features.
     std::unique_ptr<CWindowsFeatureDefinition> m_windowsFeatures;
 };

@@ -1,4 +1,4 @@
-// Stands in for the script engine's setup entries. "SuiteStartupInstall" runs
+// The script engine's setup entries. "SuiteStartupInstall" runs
 // the script "REViziz.script" of the disk1 folder on a thread of its own, as
 // the real engine reports from its worker, while the caller's thread keeps
 // serving its messages; "SuiteIsFeatureInstalled" answers from the same
@@ -140,7 +140,7 @@ DWORD WINAPI ScriptThread(void* context)
 
 } // namespace
 
-extern "C" __declspec(dllexport) HRESULT WINAPI SuiteStartupInstall(const wchar_t* disk1Folder,
+extern "C" HRESULT WINAPI SuiteStartupInstall(const wchar_t* disk1Folder,
                                                                     const wchar_t* commandLine, IDispatch* extension,
                                                                     NimbrelProgressHandler* progress)
 {
@@ -170,7 +170,7 @@ extern "C" __declspec(dllexport) HRESULT WINAPI SuiteStartupInstall(const wchar_
     return result;
 }
 
-extern "C" __declspec(dllexport) HRESULT WINAPI SuiteIsFeatureInstalled(const wchar_t* setupLog, const wchar_t* feature,
+extern "C" HRESULT WINAPI SuiteIsFeatureInstalled(const wchar_t* setupLog, const wchar_t* feature,
                                                                         BYTE* installed)
 {
     const std::wstring folder = FolderOf(setupLog ? setupLog : L"");
