@@ -3,9 +3,12 @@
 #include <com/ComPtr.h>
 
 #include "kr/trace_log.h"
+#include "parcels/AppxParcelHandler.h"
 #include "parcels/ExeParcelHandler.h"
 #include "parcels/MsiParcelHandler.h"
+#include "parcels/KrpParcelHandler.h"
 #include "parcels/Parcel.h"
+#include "parcels/WebDeployParcelHandler.h"
 
 #define FACTORY_SOURCE TraceSource{L"ParcelFactory", __LINE__}
 
@@ -21,11 +24,11 @@ struct HandlerEntry {
 // Searched in this order; each package type's handler registers its maker here.
 constexpr HandlerEntry kHandlers[] = {
     {L"Msi", &CMsiParcelHandler::MakePackage},
-    {L"Krp", nullptr},
+    {L"Krp", &CKrpParcelHandler::Make},
     {L"Exe", &CExeParcelHandler::Make},
     {L"Msp", &CMsiParcelHandler::MakePatch},
-    {L"Appx", nullptr},
-    {L"WebDeploy", nullptr},
+    {L"Appx", &CAppxParcelHandler::Make},
+    {L"WebDeploy", &CWebDeployParcelHandler::Make},
 };
 
 HandlerMaker FindMaker(const _stringx& elementName)

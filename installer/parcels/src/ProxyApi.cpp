@@ -7,6 +7,7 @@
 #include "kr/trace_log.h"
 #include "parcels/PipeRecords.h"
 #include "parcels/ProxyExeCallbackWrapper.h"
+#include "parcels/ProxyConversation.h"
 #include "parcels/ProxyHandler.h"
 #include "parcels/ProxyParcelExtension.h"
 #include "parcels/ProxyProvider.h"
@@ -21,22 +22,6 @@ constexpr DWORD kSuiteExtensionCall = 9;
 constexpr DWORD kParcelExtensionCall = 13;
 constexpr DWORD kLastRequestCode = 17;
 constexpr DWORD kNotSupported = ERROR_NOT_SUPPORTED; // 50
-
-// A handler in the connection's map for as long as it lives.
-class Registration {
-public:
-    Registration(CProxyHandler& proxy, DWORD code, IProxyHandler* handler) : proxy_(proxy), code_(code)
-    {
-        proxy_.AddHandler(code_, handler);
-    }
-    ~Registration() { proxy_.RemoveHandler(code_); }
-    Registration(const Registration&) = delete;
-    Registration& operator=(const Registration&) = delete;
-
-private:
-    CProxyHandler& proxy_;
-    DWORD code_;
-};
 
 DWORD TextLength(const _stringx& text)
 {
@@ -88,10 +73,10 @@ HRESULT CProxyApi::CallExtension(const CallKind& kind, bool is64Bit, CParcel* pa
     suite->SetLogPrefix(kind.prefix);
     if (kind.dll && m_callerExtension)
         suite->SetAttachedExtension(m_callerExtension.Get());
-    Registration suiteRegistration(*proxy, kSuiteExtensionCall, suite.Get());
+    ProxyHandlerRegistration suiteRegistration(*proxy, kSuiteExtensionCall, suite.Get());
 
     com::ComPtr<com::Object<CProxyParcelExtension>> parcelExtension;
-    std::unique_ptr<Registration> parcelRegistration;
+    std::unique_ptr<ProxyHandlerRegistration> parcelRegistration;
     if (kind.dll) {
         const HRESULT created = CProxyParcelExtension::CreateInstance(parcelExtension);
         if (FAILED(created) && parcel) {
@@ -102,7 +87,7 @@ HRESULT CProxyApi::CallExtension(const CallKind& kind, bool is64Bit, CParcel* pa
         if (SUCCEEDED(created)) {
             parcelExtension->SetParcel(parcel);
             parcelRegistration =
-                std::make_unique<Registration>(*proxy, kParcelExtensionCall, parcelExtension.Get());
+                std::make_unique<ProxyHandlerRegistration>(*proxy, kParcelExtensionCall, parcelExtension.Get());
         }
     }
 

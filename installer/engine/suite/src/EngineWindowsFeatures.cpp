@@ -1,11 +1,50 @@
-// The optional Windows features that the parcels to be installed need, turned
-// on before the transactions run.
+// The suite's Windows optional-feature definitions as setup.xml fills them,
+// a parcel's feature list resolved against them, and the features that the
+// parcels to be installed need, turned on before the transactions run.
 
 #include "suite/SetupEngine.h"
 
 #include "kr/trace_log.h"
 
 #define ENGINE_TRACE(...) TraceFormat({L"SetupEngine", __LINE__}, __VA_ARGS__)
+
+bool CSetupEngine::AddWindowsFeatureItem(const _wstringx& item)
+{
+    if (!m_featureDefinitions)
+        m_featureDefinitions = std::make_unique<CWindowsFeatureDefinition>();
+    m_featureDefinitions->GetItem(item);
+    return true;
+}
+
+void CSetupEngine::AddWindowsFeatureDependencies(const _wstringx& item, const std::vector<_wstringx>& names)
+{
+    if (m_featureDefinitions)
+        m_featureDefinitions->GetItem(item).AddDependencies(names);
+}
+
+bool CSetupEngine::AddWindowsFeatureOSDefinition(const _wstringx& item, const _wstringx& osName)
+{
+    if (!m_featureDefinitions)
+        return false;
+    m_featureDefinitions->GetItem(item).AddOSDefinition(osName);
+    return true;
+}
+
+void CSetupEngine::SetWindowsFeatureList(const _wstringx& item, const _wstringx& osName, const _wstringx& features)
+{
+    if (m_featureDefinitions)
+        m_featureDefinitions->GetItem(item).SetFeatureList(osName, features);
+}
+
+// Without definitions every name stands for itself, as a name no item
+// defines does where definitions exist.
+_wstringx CSetupEngine::GetWindowsFeatureList(const _wstringx& initial)
+{
+    if (m_featureDefinitions)
+        return m_featureDefinitions->GetFeatureList(initial);
+    CWindowsFeatureDefinition none;
+    return none.GetFeatureList(initial);
+}
 
 // A feature install that needs a restart does not stop the others: the
 // restart waits for the end of the suite.

@@ -30,6 +30,7 @@
 #include "parcels/ProxyHandler.h"
 #include "parcels/ProxyProvider.h"
 #include "parcels/TransactionHost.h"
+#include "parcels/WindowsFeatureDefinition.h"
 #include "properties/Properties.h"
 #include "staging/StagingHost.h"
 #include "resources/Resource.h"
@@ -141,10 +142,10 @@ public:
     CProperties* ArpInfo() override;
     CProperties* LanguageManager() override { return &m_languages; }
     CProperties* StringTable(LANGID language) override { return &m_languages.GetStringTable(language); }
-    bool AddWindowsFeatureItem(const _wstringx&) override { return false; }
-    void AddWindowsFeatureDependencies(const _wstringx&, const std::vector<_wstringx>&) override {}
-    bool AddWindowsFeatureOSDefinition(const _wstringx&, const _wstringx&) override { return false; }
-    void SetWindowsFeatureList(const _wstringx&, const _wstringx&, const _wstringx&) override {}
+    bool AddWindowsFeatureItem(const _wstringx& item) override;
+    void AddWindowsFeatureDependencies(const _wstringx& item, const std::vector<_wstringx>& names) override;
+    bool AddWindowsFeatureOSDefinition(const _wstringx& item, const _wstringx& osName) override;
+    void SetWindowsFeatureList(const _wstringx& item, const _wstringx& osName, const _wstringx& features) override;
 
     // ISetupEngine
     HRESULT CreateSuiteObject(const _stringx& name, IDispatch** object, HMODULE* module) override;
@@ -315,6 +316,11 @@ public:
     HRESULT ShowErrorBox(const _stringx& caption, const _stringx& text, HRESULT value);
     // ProductName in the selected language, from the id setup.xml gave it.
     void ResolveProductName();
+    // Windows optional features.
+    // The definitions read from setup.xml; null when it has none.
+    CWindowsFeatureDefinition* WindowsFeatureDefinitions() noexcept { return m_featureDefinitions.get(); }
+    // A parcel's WindowsFeatures item list resolved for the running system.
+    _wstringx GetWindowsFeatureList(const _wstringx& initial);
 
 private:
     void SetPassword(const _stringx& entered);
@@ -454,6 +460,8 @@ private:
     std::unique_ptr<IWindowsFeatures> m_windowsFeatures;
     _stringx m_productNameId;
     bool m_productNameIdTaken = false;
+    // Windows optional features.
+    std::unique_ptr<CWindowsFeatureDefinition> m_featureDefinitions;
 };
 
 // A property of the process's engine; empty when unknown or when no engine is there.
