@@ -9,37 +9,9 @@
 
 #include "automation/Interfaces.h"
 #include "conditions/NimbrelExtension.h"
-#include "seh/SehGuard.h"
+#include "parcels/SehException.h"
 
 namespace {
-
-// The address of the last exception raised on this thread while a script
-// function runs, seen before the guard unwinds.
-thread_local PVOID t_exceptionAddress = nullptr;
-
-LONG CALLBACK NoteExceptionAddress(EXCEPTION_POINTERS* pointers)
-{
-    t_exceptionAddress = pointers->ExceptionRecord->ExceptionAddress;
-    return EXCEPTION_CONTINUE_SEARCH;
-}
-
-class ExceptionAddressWatch {
-public:
-    ExceptionAddressWatch() : m_handler(AddVectoredExceptionHandler(1, &NoteExceptionAddress))
-    {
-        t_exceptionAddress = nullptr;
-    }
-    ~ExceptionAddressWatch()
-    {
-        if (m_handler)
-            RemoveVectoredExceptionHandler(m_handler);
-    }
-    ExceptionAddressWatch(const ExceptionAddressWatch&) = delete;
-    ExceptionAddressWatch& operator=(const ExceptionAddressWatch&) = delete;
-
-private:
-    PVOID m_handler;
-};
 
 // Writes a line to the engine's log through the extension object.
 void LogThrough(IDispatch* extension, const _stringx& line)
@@ -55,7 +27,7 @@ void LogThrough(IDispatch* extension, const _stringx& line)
     }
 }
 
-void LogException(IDispatch* extension, DWORD code, PVOID address)
+void LogException(IDispatch* extension, DWORD code, const void* address)
 {
     _stringx line;
     line.format(L"Exception caught while running script action, exception code 0x%08x at 0x%08x", code,
@@ -89,17 +61,14 @@ HRESULT CMachineWorkers::RunQuillex(CProxyHandler&, HMODULE engine, const _strin
     const com::Variant argument = com::Variant::Dispatch(extension);
     com::Variant result;
     HRESULT invoked = S_OK;
-    SehOutcome outcome;
-    {
-        ExceptionAddressWatch watch;
-        outcome = RunSehGuarded([&] {
+    try {
+        CSehException::RunTranslated([&] {
             invoked = script.ScriptInvoke(call.function, result.Put(), {argument.Get()});
             return 0;
         });
-    }
-    if (outcome.raised) {
-        LogException(extension, outcome.result, t_exceptionAddress);
-        return static_cast<HRESULT>(outcome.result);
+    } catch (const CSehException& fault) {
+        LogException(extension, fault.Code(), fault.Address());
+        return static_cast<HRESULT>(fault.Code());
     }
     script.RevokeSuiteExtension();
     if (FAILED(invoked))
