@@ -89,12 +89,7 @@ protected:
         parcel->SetAttribute(L"Id", L"Tool");
         parcel->LoadStateValue(CStateEntry(L"PackagePath", package.c_str()));
         sink = new DispatchSink(IID__IParcelEvents);
-        com::ComPtr<IConnectionPointContainer> container;
-        parcel->QueryInterface(IID_IConnectionPointContainer, container.PutVoid());
-        com::ComPtr<IConnectionPoint> point;
-        container->FindConnectionPoint(IID__IParcelEvents, point.Put());
-        DWORD cookie = 0;
-        point->Advise(sink, &cookie);
+        AdviseParcelEvents(*parcel.Get(), sink);
     }
 
     void TearDown() override

@@ -9,6 +9,7 @@
 
 #include "MsiRecording.h"
 #include "ParcelTestSupport.h"
+#include "TestMsiProduct.h"
 #include "conditions/InstalledProductConditions.h"
 #include "kr/bootstrap_exception.h"
 #include "parcels/MsiParcelHandler.h"
@@ -18,33 +19,6 @@ using namespace parcel_testing;
 using testing_support::TraceCapture;
 
 namespace {
-
-constexpr wchar_t kProduct[] = L"{7B2E4D52-3C8A-4B1F-8D2E-4C6B8F0A2301}";
-constexpr INT kInstallStateAbsent = 2;
-
-std::wstring PackageFolder()
-{
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path);
-    return folder.substr(0, folder.rfind(L'\\')) + L"\\parcel-msi";
-}
-
-std::wstring InstalledVersion()
-{
-    wchar_t version[64] = {};
-    DWORD size = 64;
-    if (SystemMsiFunctions().GetProductInfoW(kProduct, L"VersionString", version, &size) != ERROR_SUCCESS)
-        return L"";
-    return version;
-}
-
-void RemoveProduct()
-{
-    const MsiFunctions& msi = SystemMsiFunctions();
-    msi.SetInternalUI(2, nullptr);
-    msi.ConfigureProductExW(kProduct, 0, kInstallStateAbsent, L"");
-}
 
 std::wstring TempFolder()
 {
@@ -61,8 +35,8 @@ protected:
     {
         RegisterInstalledProductConditions();
         initialized = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
-        RemoveProduct();
-        ASSERT_EQ(InstalledVersion(), L"");
+        RemoveTestMsiProduct();
+        ASSERT_EQ(InstalledTestMsiVersion(), L"");
     }
     void TearDown() override
     {
@@ -70,7 +44,7 @@ protected:
             parcel.Reset();
             sink->Release();
         }
-        RemoveProduct();
+        RemoveTestMsiProduct();
         if (initialized)
             CoUninitialize();
     }
@@ -81,18 +55,13 @@ protected:
         EXPECT_EQ(MakeParcelForElement(L"Msi", &made), S_OK);
         auto parcel = com::ComPtr<CParcel>::Adopt(made);
         parcel->SetAttribute(L"Id", L"Package");
-        parcel->SetAttribute(L"ProductCode", kProduct);
+        parcel->SetAttribute(L"ProductCode", kTestMsiProduct);
         parcel->SetAttribute(L"ProductVersion", version);
         parcel->SetAttribute(L"ProgressCapture", L"Hide");
-        parcel->LoadStateValue(CStateEntry(L"PackagePath", PackageFolder().c_str()));
+        parcel->LoadStateValue(CStateEntry(L"PackagePath", TestMsiFolder().c_str()));
         parcel->AddOperation(MakeOperation(L"Install", {{L"Target", target}, {L"CommandLine", commandLine}}));
         DispatchSink* sink = new DispatchSink(IID__IParcelEvents);
-        com::ComPtr<IConnectionPointContainer> container;
-        parcel->QueryInterface(IID_IConnectionPointContainer, container.PutVoid());
-        com::ComPtr<IConnectionPoint> point;
-        container->FindConnectionPoint(IID__IParcelEvents, point.Put());
-        DWORD cookie = 0;
-        point->Advise(sink, &cookie);
+        AdviseParcelEvents(*parcel.Get(), sink);
         parcels.emplace_back(parcel, sink);
         return *parcel.Get();
     }
@@ -126,7 +95,7 @@ TEST_F(MsiPackage, InstallsTheChosenFeaturesWithProgressAndALog)
     CParcel& parcel = AddParcel(L"ParcelOld.msi", L"1.2.3", L"ADDLOCAL=Main");
     parcel.EnableLogging();
     EXPECT_EQ(Run(parcel), S_OK);
-    EXPECT_EQ(InstalledVersion(), L"1.2.3");
+    EXPECT_EQ(InstalledTestMsiVersion(), L"1.2.3");
     EXPECT_TRUE(FeatureInstalled(parcel, L"Main"));
     EXPECT_FALSE(FeatureInstalled(parcel, L"Extra"));
 
@@ -161,7 +130,7 @@ TEST_F(MsiPackage, AMissingPackageRunsNothing)
 {
     CParcel& parcel = AddParcel(L"Absent.msi", L"1.2.3");
     EXPECT_EQ(Run(parcel), static_cast<HRESULT>(0x80070002));
-    EXPECT_EQ(InstalledVersion(), L"");
+    EXPECT_EQ(InstalledTestMsiVersion(), L"");
 }
 
 TEST_F(MsiPackage, RepairReconfiguresTheInstalledProduct)
@@ -176,9 +145,9 @@ TEST_F(MsiPackage, RepairReconfiguresTheInstalledProduct)
     Handler(parcel).SetMsiFunctions(msi_testing::RecordingTable());
     EXPECT_EQ(Run(parcel), S_OK);
     ASSERT_GE(msi_testing::Script().calls.size(), 3u);
-    EXPECT_EQ(msi_testing::Script().calls[2].rfind(std::wstring(L"configure ") + kProduct + L"|0|5|", 0), 0u)
+    EXPECT_EQ(msi_testing::Script().calls[2].rfind(std::wstring(L"configure ") + kTestMsiProduct + L"|0|5|", 0), 0u)
         << msi_testing::Script().calls[2];
-    EXPECT_EQ(InstalledVersion(), L"1.2.3");
+    EXPECT_EQ(InstalledTestMsiVersion(), L"1.2.3");
 }
 
 TEST_F(MsiPackage, ANewerVersionInstallsOnlyInPlace)
@@ -194,7 +163,7 @@ TEST_F(MsiPackage, ANewerVersionInstallsOnlyInPlace)
         thrown = failure.hresult();
     }
     EXPECT_EQ(thrown, static_cast<HRESULT>(0x80070666));
-    EXPECT_EQ(InstalledVersion(), L"1.2.3");
+    EXPECT_EQ(InstalledTestMsiVersion(), L"1.2.3");
 
     // An automatic upgrade is found by detection and marks the parcel.
     CParcel& upgrade = AddParcel(L"ParcelNew.msi", L"1.3.0");
@@ -206,7 +175,7 @@ TEST_F(MsiPackage, ANewerVersionInstallsOnlyInPlace)
     EXPECT_EQ(state, episAbsent);
     EXPECT_TRUE(Handler(upgrade).IsInPlaceUpgrade());
     EXPECT_EQ(Run(upgrade), S_OK);
-    EXPECT_EQ(InstalledVersion(), L"1.3.0");
+    EXPECT_EQ(InstalledTestMsiVersion(), L"1.3.0");
 }
 
 } // namespace

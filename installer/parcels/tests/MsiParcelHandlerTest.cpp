@@ -122,12 +122,7 @@ protected:
         Handler(*created.Get()).SetMsiFunctions(RecordingTable());
         DispatchSink* sink = new DispatchSink(IID__IParcelEvents);
         sinks.push_back(sink);
-        com::ComPtr<IConnectionPointContainer> container;
-        created->QueryInterface(IID_IConnectionPointContainer, container.PutVoid());
-        com::ComPtr<IConnectionPoint> point;
-        container->FindConnectionPoint(IID__IParcelEvents, point.Put());
-        DWORD cookie = 0;
-        point->Advise(sink, &cookie);
+        AdviseParcelEvents(*created.Get(), sink);
         return created;
     }
 

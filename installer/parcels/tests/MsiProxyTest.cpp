@@ -128,12 +128,7 @@ protected:
         parcel->AddOperation(MakeOperation(L"Install", {{L"Target", L"package.msi"}}));
         Handler(*parcel.Get()).SetMsiFunctions(RecordingTable());
         DispatchSink* sink = new DispatchSink(IID__IParcelEvents);
-        com::ComPtr<IConnectionPointContainer> container;
-        parcel->QueryInterface(IID_IConnectionPointContainer, container.PutVoid());
-        com::ComPtr<IConnectionPoint> point;
-        container->FindConnectionPoint(IID__IParcelEvents, point.Put());
-        DWORD cookie = 0;
-        point->Advise(sink, &cookie);
+        AdviseParcelEvents(*parcel.Get(), sink);
         parcels.emplace_back(parcel, sink);
         return *parcel.Get();
     }

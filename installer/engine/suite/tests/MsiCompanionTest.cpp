@@ -9,31 +9,15 @@
 #include <vector>
 
 #include "ProxyTestSupport.h"
+#include "TestMsiProduct.h"
 #include "parcels/MsiFunctions.h"
 #include "parcels/Parcel.h"
 #include "parcels/Transaction.h"
 
 using namespace proxy_testing;
+using namespace parcel_testing;
 
 namespace {
-
-constexpr wchar_t kProduct[] = L"{7B2E4D52-3C8A-4B1F-8D2E-4C6B8F0A2301}";
-
-std::wstring InstalledVersion()
-{
-    wchar_t version[64] = {};
-    DWORD size = 64;
-    if (SystemMsiFunctions().GetProductInfoW(kProduct, L"VersionString", version, &size) != ERROR_SUCCESS)
-        return L"";
-    return version;
-}
-
-void RemoveProduct()
-{
-    const MsiFunctions& msi = SystemMsiFunctions();
-    msi.SetInternalUI(2, nullptr);
-    msi.ConfigureProductExW(kProduct, 0, 2, L""); // INSTALLSTATE_ABSENT
-}
 
 // Counts the parcel's progress events; knows only IDispatch.
 class ProgressSink final : public IDispatch {
@@ -76,17 +60,17 @@ using MsiCompanion = ProxyEngine;
 
 TEST_F(MsiCompanion, ASixtyFourBitPackageRunsInTheCompanion)
 {
-    RemoveProduct();
-    ASSERT_EQ(InstalledVersion(), L"");
+    RemoveTestMsiProduct();
+    ASSERT_EQ(InstalledTestMsiVersion(), L"");
 
     CParcel* parcel = m_engine->CreateParcel(L"Msi");
     ASSERT_NE(parcel, nullptr);
     parcel->SetAttribute(L"Id", L"Package64");
-    parcel->SetAttribute(L"ProductCode", kProduct);
+    parcel->SetAttribute(L"ProductCode", kTestMsiProduct);
     parcel->SetAttribute(L"ProductVersion", L"1.2.3");
     parcel->SetAttribute(L"Platform", L"x64");
     parcel->SetAttribute(L"ProgressCapture", L"Hide");
-    parcel->LoadStateValue(CStateEntry(L"PackagePath", (ProgramFolder() + L"parcel-msi").c_str()));
+    parcel->LoadStateValue(CStateEntry(L"PackagePath", TestMsiFolder().c_str()));
     auto operation = std::make_unique<COperation>();
     operation->SetAttribute(L"Name", L"Install");
     operation->SetAttribute(L"Target", L"ParcelOld.msi");
@@ -106,12 +90,12 @@ TEST_F(MsiCompanion, ASixtyFourBitPackageRunsInTheCompanion)
     point->Unadvise(cookie);
 
     EXPECT_NE(Slots().x64.get(), nullptr);
-    EXPECT_EQ(InstalledVersion(), L"1.2.3");
+    EXPECT_EQ(InstalledTestMsiVersion(), L"1.2.3");
     ASSERT_GE(sink.positions.size(), 2u);
     EXPECT_EQ(sink.positions.front().first, 0);
     EXPECT_GT(sink.positions.front().second, 0);
     EXPECT_NE(m_trace.Messages().find(L"MSI parcel operation requires elevation"), std::wstring::npos);
-    RemoveProduct();
+    RemoveTestMsiProduct();
 }
 
 } // namespace

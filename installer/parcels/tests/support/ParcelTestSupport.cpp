@@ -243,6 +243,17 @@ STDMETHODIMP DispatchSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* par
     return S_OK;
 }
 
+DWORD AdviseParcelEvents(CParcel& parcel, IUnknown* sink)
+{
+    com::ComPtr<IConnectionPointContainer> container;
+    com::ComPtr<IConnectionPoint> point;
+    DWORD cookie = 0;
+    if (SUCCEEDED(parcel.QueryInterface(IID_IConnectionPointContainer, container.PutVoid())) &&
+        SUCCEEDED(container->FindConnectionPoint(IID__IParcelEvents, point.Put())))
+        point->Advise(sink, &cookie);
+    return cookie;
+}
+
 com::ComPtr<CParcel> MakeParcel(const _stringx& id, std::shared_ptr<HandlerRecord> record, ScriptedHandler** handler)
 {
     CParcel* made = nullptr;

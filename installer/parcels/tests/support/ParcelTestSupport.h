@@ -180,6 +180,9 @@ private:
     LONG m_refs = 1;
 };
 
+// Connects sink to the parcel's _IParcelEvents; the cookie.
+DWORD AdviseParcelEvents(CParcel& parcel, IUnknown* sink);
+
 // A parcel with one reference, a scripted handler and the given id.
 com::ComPtr<CParcel> MakeParcel(const _stringx& id, std::shared_ptr<HandlerRecord> record = nullptr,
                                 ScriptedHandler** handler = nullptr);
