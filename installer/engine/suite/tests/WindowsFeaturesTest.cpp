@@ -11,6 +11,7 @@
 #include "kr/system_info.h"
 #include "parcels/ParcelFactory.h"
 #include "parcels/PipeRecords.h"
+#include "parcels/ProxyProvider.h"
 #include "parcels/WindowsFeatureDefinition.h"
 #include "parcels/WindowsFeatureParcel.h"
 
@@ -454,6 +455,25 @@ protected:
     }
 };
 
+// The proxies as the engine of a 32-bit launcher on 64-bit Windows sees them
+// for the 64-bit features DLL: every DLL call needs the 64-bit companion.
+class CompanionForEveryDll final : public IProxyProvider {
+public:
+    explicit CompanionForEveryDll(CSetupEngine& engine) : m_engine(engine), m_previous(ProxyProvider())
+    {
+        SetProxyProvider(this);
+    }
+    ~CompanionForEveryDll() { SetProxyProvider(m_previous); }
+
+    CProxyHandler* GetProxyHandler(bool elevated, bool) override { return m_engine.GetProxyHandler(elevated, true); }
+    CProxyHandler* GetElevatedProxy() override { return m_engine.GetElevatedProxy(); }
+    IBootstrap2* Bootstrap() override { return static_cast<IBootstrap2*>(&m_engine); }
+
+private:
+    CSetupEngine& m_engine;
+    IProxyProvider* m_previous;
+};
+
 std::wstring PackageManagerPath()
 {
     wchar_t system[MAX_PATH] = {};
@@ -473,6 +493,7 @@ TEST_F(WindowsFeaturesRun, DISABLED_RestrictedEngineReport)
     report.Put(L"proxy", Slots().elevated ? L"1" : L"0");
 
     SetOS(6, 2);
+    CompanionForEveryDll companion(*m_engine.Get());
     report.Put(L"nodll", Install());
     m_engine->SetSetupStream(std::make_unique<STREAM>(_stringx(PayloadCarrier().c_str())));
     m_engine->SetProperty(L"KRWindowsFeaturesTestResult", L"3010", false);
@@ -485,6 +506,12 @@ TEST_F(WindowsFeaturesRun, DISABLED_RestrictedEngineReport)
     report.Put(L"messages", messages);
     const std::wstring dll = m_engine->GetStagingFolder().path_combine(L"KRWindowsFeaturesAction.dll").c_str();
     report.Put(L"read", ReadWideLines(dll + L".log").at(0));
+    HANDLE veltrun = Slots().elevated && Slots().elevatedX64
+                         ? FindChildProcess(GetProcessId(Slots().elevated->Process()), L"Veltrun64.exe")
+                         : nullptr;
+    report.Put(L"companion", veltrun ? L"1" : L"0");
+    if (veltrun)
+        CloseHandle(veltrun);
 
     sink.CancelActionEventInfo(L"IDS_INSTALLING_WINDOWS_FEATURES");
     report.Put(L"cancel", Install());
@@ -497,8 +524,8 @@ TEST_F(WindowsFeaturesRun, DISABLED_RestrictedEngineReport)
 }
 
 // 6.1: the package manager through the elevated proxy; 6.2: the features DLL
-// from the payload in the elevated proxy, its list read and its progress
-// passed on; without the DLL, or cancelled at the start, nothing runs.
+// from the payload in the elevated 64-bit companion, its list read and its
+// progress passed on; without the DLL, or cancelled at the start, nothing runs.
 TEST(WindowsFeaturesRunTest, ARestrictedEngineTurnsFeaturesOnThroughTheElevatedProxy)
 {
     const std::wstring program = PackageManagerPath();
@@ -520,6 +547,7 @@ TEST(WindowsFeaturesRunTest, ARestrictedEngineTurnsFeaturesOnThroughTheElevatedP
     EXPECT_EQ(L"80070002 ", report[L"nodll"]);
     EXPECT_EQ(L"00000000 true", report[L"dll"]);
     EXPECT_EQ(L"features A;B", report[L"read"]);
+    EXPECT_EQ(L"1", report[L"companion"]);
     EXPECT_EQ(L"", report[L"core"]);
     EXPECT_EQ(L"80070642 ", report[L"cancel"]);
     EXPECT_EQ(L"1", report[L"logged"]);
