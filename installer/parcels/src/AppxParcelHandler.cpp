@@ -9,9 +9,9 @@
 #include "parcels/Parcel.h"
 #include "parcels/ParcelRoutines.h"
 #include "parcels/PipeRecords.h"
-#include "parcels/TrustedPeopleCertificate.h"
 #include "parcels/ProxyConversation.h"
 #include "parcels/ProxyProvider.h"
+#include "parcels/TrustedPeopleCertificate.h"
 
 #define APPX_SOURCE TraceSource{L"AppxParcelHandler", __LINE__}
 

@@ -416,10 +416,6 @@ TEST_F(WindowsFeatures, TheDllStandInReadsTheListThroughItsExtension)
     DeleteFileW(log.c_str());
 }
 
-} // namespace
-
-namespace {
-
 // The engine's own step from its run, with real proxies: a parcel to be
 // installed names the features, and the engine turns them on.
 class WindowsFeaturesRun : public ProxyEngine {
