@@ -11,6 +11,7 @@
 #include "parcels/PipeRecords.h"
 #include "parcels/ProxyConversation.h"
 #include "parcels/ProxyProvider.h"
+#include "parcels/TrustedPeopleCertificate.h"
 
 #define APPX_SOURCE TraceSource{L"AppxParcelHandler", __LINE__}
 
@@ -185,7 +186,7 @@ DWORD CAppxParcelHandler::InstallCertificate()
     TraceFormat(APPX_SOURCE, L"Appx parcel: cert file: %s", certificate.c_str());
     if (EngineServices()->IsElevated()) {
         TraceFormat(APPX_SOURCE, L"Appx parcel: engine is elevated, running cert install in current process");
-        return m_importCertificate ? m_importCertificate(certificate) : static_cast<DWORD>(ERROR_NOT_SUPPORTED);
+        return ImportTrustedPeopleCertificate(certificate);
     }
     TraceFormat(APPX_SOURCE, L"Appx parcel: engine is not elevated, requesting cert install in proxy");
     IProxyProvider* provider = ProxyProvider();

@@ -9,6 +9,7 @@
 #include "parcels/EngineServices.h"
 #include "parcels/PayloadFile.h"
 #include "parcels/ProxyApi.h"
+#include "parcels/WindowsFeatureSuiteExtension.h"
 
 #define FEATURES_SOURCE TraceSource{L"WindowsFeatureParcel", __LINE__}
 
@@ -43,6 +44,15 @@ _stringx SystemFolder()
 }
 
 } // namespace
+
+HRESULT CWindowsFeatureParcel::MakeSuiteExtension(const _stringx& featureList, com::ComPtr<ISuiteExtension>& made)
+{
+    com::ComPtr<com::Object<CWindowsFeatureSuiteExtension>> extension;
+    if (const HRESULT hr = CWindowsFeatureSuiteExtension::CreateInstance(extension); FAILED(hr))
+        return hr;
+    extension->SetFeatureList(_wstringx(featureList.c_str(), featureList.length()));
+    return extension->QueryInterface(IID_ISuiteExtension, made.PutVoid());
+}
 
 void CWindowsFeatureParcel::GetRebootCodes(std::vector<DWORD>& codes)
 {
@@ -101,7 +111,7 @@ HRESULT CWindowsFeatureParcel::CallDismApi()
     if (const HRESULT hr = ExtractFeatureDll(dll); FAILED(hr))
         return hr;
     com::ComPtr<ISuiteExtension> extension;
-    const HRESULT created = m_makeExtension ? m_makeExtension(m_features, extension) : E_NOTIMPL;
+    const HRESULT created = m_makeExtension(m_features, extension);
     if (FAILED(created) || !extension) {
         const HRESULT status = FAILED(created) ? created : E_POINTER;
         TraceFormat(FEATURES_SOURCE, L"CWindowsFeatureParcel::CallDismApi: failed to create extension, status 0x%08x",

@@ -5,8 +5,20 @@
 #include "suite/SetupEngine.h"
 
 #include "kr/trace_log.h"
+#include "parcels/WindowsFeatureParcel.h"
 
 #define ENGINE_TRACE(...) TraceFormat({L"SetupEngine", __LINE__}, __VA_ARGS__)
+
+namespace {
+
+HRESULT InstallFeatureList(const _wstringx& features, bool& rebootNeeded)
+{
+    CWindowsFeatureParcel step;
+    step.SetFeatureList(_stringx(features.c_str(), features.length()));
+    return step.Install(rebootNeeded);
+}
+
+} // namespace
 
 bool CSetupEngine::AddWindowsFeatureItem(const _wstringx& item)
 {
@@ -58,22 +70,24 @@ HRESULT CSetupEngine::InstallWindowsFeatures()
             continue;
         }
         const _stringx name = ResolveStringId(parcel->GetAttribute(L"Name"));
-        const _wstringx features =
-            m_windowsFeatures ? m_windowsFeatures->GetFeatureList(parcel->GetWindowsFeatures()) : _wstringx();
+        const _wstringx features = GetWindowsFeatureList(parcel->GetWindowsFeatures());
         if (features.empty()) {
             ENGINE_TRACE(L"Skipping installation of Windows features for parcel '%s' due to empty list", name.c_str());
             continue;
         }
         ENGINE_TRACE(L"Installing Windows features for parcel '%s'...", name.c_str());
         bool rebootNeeded = false;
-        const HRESULT installed = m_windowsFeatures->Install(features, name, rebootNeeded);
-        if (FAILED(installed)) {
-            ENGINE_TRACE(L"Failed installing Windows features for parcel '%s', error 0x%08x", name.c_str(), installed);
-            return installed;
-        }
+        const HRESULT installed = m_installWindowsFeatures ? m_installWindowsFeatures(features, rebootNeeded)
+                                                           : InstallFeatureList(features, rebootNeeded);
+        // The reboot codes are failure HRESULTs too; they count as success.
         if (rebootNeeded) {
             ENGINE_TRACE(L"Windows feature install requires a reboot, deferring reboot to end of suite install");
             RequestDelayedReboot();
+            continue;
+        }
+        if (FAILED(installed)) {
+            ENGINE_TRACE(L"Failed installing Windows features for parcel '%s', error 0x%08x", name.c_str(), installed);
+            return installed;
         }
     }
     return S_OK;

@@ -18,14 +18,6 @@ std::string PlainRecord(DWORD operation, DWORD value)
     return HexOf(words, sizeof(words));
 }
 
-std::vector<std::wstring> CertificateImports;
-
-DWORD RecordImport(const _stringx& file)
-{
-    CertificateImports.push_back(file.c_str());
-    return 0;
-}
-
 class AppxParcel : public ParcelKinds {
 protected:
     void SetUp() override
@@ -128,16 +120,25 @@ TEST_F(AppxParcel, CertificateRequestIsServedWhereTheEngineCan)
     m_parcel->SetAttribute(L"CertFile", L"signer.cer");
     const std::wstring certificate = m_folder / L"signer.cer";
 
-    // Elevated: imported here.
+    // Elevated: imported here, into the machine's store.
     m_services.elevated = true;
-    Handler().SetCertificateImport(&RecordImport);
-    CertificateImports.clear();
+    TestPublisherInTrustedPeople(true);
+    ASSERT_TRUE(CopyFileW((std::wstring(TEST_DATA) + L"\\TrustedPublisher.cer").c_str(), certificate.c_str(), FALSE));
     {
         MosspakProcess helper("@op 1 0 - 1\n");
         UseHelper(helper);
         EXPECT_EQ(S_OK, RunOperation(L"Install", {{L"Target", L"app.msix"}}));
-        EXPECT_EQ(std::vector<std::wstring>{certificate}, CertificateImports);
+        EXPECT_TRUE(TestPublisherInTrustedPeople(true));
         EXPECT_NE(std::string::npos, helper.Log().find("certificate answer 0 type 2147483649")) << helper.Log();
+    }
+    // A file that holds no single certificate: the import's error is the answer.
+    ASSERT_TRUE(CopyFileW((std::wstring(TEST_DATA) + L"\\TrustedPublisher.p7b").c_str(), certificate.c_str(), FALSE));
+    {
+        MosspakProcess helper("@op 1 0 - 1\n");
+        UseHelper(helper);
+        EXPECT_EQ(S_OK, RunOperation(L"Install", {{L"Target", L"app.msix"}}));
+        EXPECT_NE(std::string::npos, helper.Log().find("certificate answer 50 ")) << helper.Log();
+        EXPECT_FALSE(TestPublisherInTrustedPeople(true));
     }
 
     // Not elevated and no elevated proxy: 233.

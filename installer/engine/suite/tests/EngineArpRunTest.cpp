@@ -192,26 +192,28 @@ TEST(EngineArpRun, LauncherOnAMappedDriveIsRegisteredByItsUniversalName)
     RemoveEntry(run.engine.Get());
 }
 
-// The Windows-features objects as the run sees them: each parcel's list is
-// "Feature-" and its items; the install of a parcel named Reboot asks for a
-// restart, one named Broken fails.
-class RecordingFeatures : public IWindowsFeatures {
-public:
-    explicit RecordingFeatures(std::vector<std::wstring>& installed) : m_installed(installed) {}
-    _wstringx GetFeatureList(const _wstringx& items) override
-    {
-        return items == L"Nothing" ? _wstringx() : _wstringx(L"Feature-") + items;
-    }
-    HRESULT Install(const _wstringx& list, const _stringx& parcel, bool& rebootNeeded) override
-    {
-        m_installed.push_back(std::wstring(parcel.c_str()) + L":" + list.c_str());
-        rebootNeeded = parcel == L"Reboot";
-        return parcel == L"Broken" ? static_cast<HRESULT>(0x80070643) : S_OK;
-    }
+// The features step as the run sees it: it records each resolved list; the
+// list "A;B" asks for a restart (0x80070BC2), "Broken" fails.
+CSetupEngine::WindowsFeatureInstaller RecordingInstaller(std::vector<std::wstring>& installed)
+{
+    return [&installed](const _wstringx& list, bool& rebootNeeded) {
+        installed.push_back(list.c_str());
+        rebootNeeded = list == L"A;B";
+        if (rebootNeeded)
+            return static_cast<HRESULT>(0x80070BC2);
+        return list == L"Broken" ? static_cast<HRESULT>(0x80070643) : S_OK;
+    };
+}
 
-private:
-    std::vector<std::wstring>& m_installed;
-};
+// The run resolves the lists against setup.xml's definitions for Windows 10.
+void RunOnWindows10(CSetupEngine& engine)
+{
+    OSVERSIONINFOEXW os = {};
+    os.dwOSVersionInfoSize = sizeof(os);
+    os.dwMajorVersion = 10;
+    os.wProductType = VER_NT_WORKSTATION;
+    engine.SetOsVersionInfo(os);
+}
 
 TEST(EngineArpRun, WindowsFeaturesGoInBeforeTheTransactions)
 {
@@ -221,13 +223,18 @@ TEST(EngineArpRun, WindowsFeaturesGoInBeforeTheTransactions)
     testing_support::TraceCapture trace;
     ParcelSpec rebooting{L"P1", L"p1.exe", L"", L"Name=\"Reboot\" WindowsFeatures=\"A;B\""};
     ParcelSpec empty{L"P2", L"p2.exe", L"", L"Name=\"Empty\" WindowsFeatures=\"Nothing\""};
-    ParcelSpec plain{L"P3", L"p3.exe", L"", L"Name=\"Plain\" WindowsFeatures=\"C\""};
+    ParcelSpec plain{L"P3", L"p3.exe", L"", L"Name=\"Plain\" WindowsFeatures=\"Web\""};
     ParcelSpec none{L"P4", L"p1.exe"};
-    ASSERT_EQ(S_OK, run.Initialize(run.SuiteXml({{rebooting}, {empty}, {plain}, {none}})));
-    run.engine->SetWindowsFeatures(std::make_unique<RecordingFeatures>(installed));
+    const std::wstring definitions =
+        L"<WindowsFeaturesDefinitions><Nothing><Client_1000></Client_1000><ItemAllOS>X</ItemAllOS></Nothing>"
+        L"<Web><DependsOn>Net</DependsOn><Client_1000>W</Client_1000></Web><Net><Client_1000>N</Client_1000></Net>"
+        L"</WindowsFeaturesDefinitions>";
+    ASSERT_EQ(S_OK, run.Initialize(run.SuiteXml({{rebooting}, {empty}, {plain}, {none}}, L"", definitions)));
+    RunOnWindows10(*run.engine.Get());
+    run.engine->SetWindowsFeatureInstaller(RecordingInstaller(installed));
     EXPECT_EQ(3010, run.Run());
 
-    EXPECT_EQ((std::vector<std::wstring>{L"Reboot:Feature-A;B", L"Plain:Feature-C"}), installed);
+    EXPECT_EQ((std::vector<std::wstring>{L"A;B", L"N;W"}), installed);
     EXPECT_EQ(L"true", std::wstring(run.engine->GetProperty(L"KRDelayReboot").c_str()));
     EXPECT_EQ((std::vector<std::wstring>{L"P1 Install", L"P2 Install", L"P3 Install", L"P4 Install"}), run.Started());
     const std::wstring log = trace.Messages();
@@ -245,12 +252,12 @@ TEST(EngineArpRun, FailedWindowsFeaturesEndTheRunAtOnce)
     std::vector<std::wstring> installed;
     SuiteRun run;
     testing_support::TraceCapture trace;
-    ParcelSpec broken{L"P1", L"p1.exe", L"", L"Name=\"Broken\" WindowsFeatures=\"A\""};
+    ParcelSpec broken{L"P1", L"p1.exe", L"", L"Name=\"Broken\" WindowsFeatures=\"Broken\""};
     ParcelSpec later{L"P2", L"p2.exe", L"", L"Name=\"Later\" WindowsFeatures=\"B\""};
     ASSERT_EQ(S_OK, run.Initialize(run.SuiteXml({{broken}, {later}})));
-    run.engine->SetWindowsFeatures(std::make_unique<RecordingFeatures>(installed));
+    run.engine->SetWindowsFeatureInstaller(RecordingInstaller(installed));
     EXPECT_EQ(static_cast<HRESULT>(0x80070643), run.Run());
-    EXPECT_EQ((std::vector<std::wstring>{L"Broken:Feature-A"}), installed);
+    EXPECT_EQ((std::vector<std::wstring>{L"Broken"}), installed);
     EXPECT_TRUE(run.Started().empty());
     EXPECT_NE(std::wstring::npos,
               trace.Messages().find(L"Failed installing Windows features for parcel 'Broken', error 0x80070643"));

@@ -115,6 +115,11 @@ STDMETHODIMP EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params
     } else if (id == 5 && params->cArgs == 4) {
         if (++m_progressCount == m_cancelProgressAt && (params->rgvarg[0].vt & VT_BYREF))
             *params->rgvarg[0].pboolVal = VARIANT_TRUE;
+    } else if (id == 12 && params->cArgs == 5) {
+        event.file = params->rgvarg[4].vt == VT_BSTR && params->rgvarg[4].bstrVal ? params->rgvarg[4].bstrVal : L"";
+        if (!m_cancelActionMessage.empty() && event.file == m_cancelActionMessage &&
+            (params->rgvarg[0].vt & VT_BYREF) && params->rgvarg[0].pboolVal)
+            *params->rgvarg[0].pboolVal = VARIANT_TRUE;
     } else if (id == 10 && params->cArgs == 1) {
         event.type = params->rgvarg[0].vt;
         event.state = params->rgvarg[0].iVal;

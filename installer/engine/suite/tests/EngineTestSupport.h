@@ -22,7 +22,7 @@ struct RecordedEvent {
     DISPID id = 0;
     int state = 0;          // OnBootstrapEvent
     HRESULT error = S_OK;   // OnError: the error's LastError
-    std::wstring file;      // OnError: the error's File; OnPromptForSourceMedia: the source file
+    std::wstring file;      // OnError: the error's File; OnPromptForSourceMedia: the source file; OnActionEventInfo: the message
     std::wstring parcel;    // the parcel's ID, for events about a parcel
     VARTYPE type = VT_EMPTY; // OnSuiteRegistration: the argument's type (its value is in state)
 };
@@ -37,6 +37,8 @@ public:
 
     // Answers VARIANT_TRUE in the cancel cell of OnBootstrapEvent for this state.
     void CancelAt(int state) { m_cancelAt = state; }
+    // Answers VARIANT_TRUE in the cancel cell of OnActionEventInfo with this message.
+    void CancelActionEventInfo(const std::wstring& message) { m_cancelActionMessage = message; }
     // Answers OnPromptForSourceMedia with this media path.
     void AnswerSourcePrompt(const std::wstring& path) { m_mediaPath = path; }
     // Cancels at the n-th OnStagingProgress (from 1).
@@ -61,6 +63,7 @@ private:
     DWORD m_cookie = 0;
     int m_cancelAt = -100;
     std::wstring m_mediaPath;
+    std::wstring m_cancelActionMessage;
     int m_cancelProgressAt = 0;
     int m_progressCount = 0;
     std::vector<RecordedEvent> m_events;

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <wincrypt.h>
 
 #include <cstdio>
 #include <vector>
@@ -197,30 +196,10 @@ TEST(HalvecallStandIn, ExportsTheDecoratedNamesInBothArchitectures)
     EXPECT_EQ(ExportNames(ForeignHalvecallPath()), expected);
 }
 
-// The test's publisher certificate, and the store it goes to.
+// The store the test publisher's certificate goes to.
 class TrustedPeople : public ProxyEngine {
 protected:
     static std::wstring Fixture(const wchar_t* name) { return std::wstring(TEST_DATA) + L"\\" + name; }
-
-    // Deletes it when asked to.
-    static bool InStore(bool remove)
-    {
-        HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_REGISTRY_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE,
-                                         L"TrustedPeople");
-        if (!store)
-            return false;
-        BYTE hash[] = {0xC6, 0x06, 0x92, 0xE4, 0x53, 0xCE, 0x46, 0x65, 0x3E, 0xE0,
-                       0x90, 0x19, 0x36, 0x79, 0xB4, 0x8C, 0xCC, 0xE3, 0xAB, 0xAD};
-        CRYPT_HASH_BLOB blob = {sizeof(hash), hash};
-        PCCERT_CONTEXT found =
-            CertFindCertificateInStore(store, X509_ASN_ENCODING, 0, CERT_FIND_SHA1_HASH, &blob, nullptr);
-        if (found && remove)
-            CertDeleteCertificateFromStore(found); // frees the context
-        else if (found)
-            CertFreeCertificateContext(found);
-        CertCloseStore(store, 0);
-        return found != nullptr;
-    }
 
     DWORD Import(const std::wstring& path)
     {
@@ -242,11 +221,11 @@ protected:
     void SetUp() override
     {
         ProxyEngine::SetUp();
-        InStore(true);
+        TestPublisherInTrustedPeople(true);
     }
     void TearDown() override
     {
-        InStore(true);
+        TestPublisherInTrustedPeople(true);
         ProxyEngine::TearDown();
     }
 };
@@ -254,7 +233,7 @@ protected:
 TEST_F(TrustedPeople, ACertificateFileLandsInTheStoreThroughTheElevatedProxy)
 {
     EXPECT_EQ(0u, Import(Fixture(L"TrustedPublisher.cer")));
-    EXPECT_TRUE(InStore(false));
+    EXPECT_TRUE(TestPublisherInTrustedPeople(false));
     // Again: the one already there is replaced.
     EXPECT_EQ(0u, Import(Fixture(L"TrustedPublisher.cer")));
 }
@@ -264,7 +243,7 @@ TEST_F(TrustedPeople, OtherContentMissingFilesAndEmptyPathsAreRefused)
     EXPECT_EQ(50u, Import(Fixture(L"TrustedPublisher.p7b")));
     EXPECT_EQ(2u, Import(Fixture(L"Absent.cer")));
     EXPECT_EQ(87u, Import(L""));
-    EXPECT_FALSE(InStore(false));
+    EXPECT_FALSE(TestPublisherInTrustedPeople(false));
     EXPECT_EQ(87u, ImportTrustedPeopleCertificate(L""));
     EXPECT_EQ(50u, ImportTrustedPeopleCertificate(Fixture(L"TrustedPublisher.p7b").c_str()));
 }

@@ -1,6 +1,7 @@
 #include "ProxyTestSupport.h"
 
 #include <tlhelp32.h>
+#include <wincrypt.h>
 #include <winternl.h>
 
 #include <vector>
@@ -88,6 +89,24 @@ std::map<std::wstring, std::wstring> RunReportingChild(const std::wstring& filte
             values[line.substr(0, equals)] = line.substr(equals + 1);
     }
     return values;
+}
+
+bool TestPublisherInTrustedPeople(bool remove)
+{
+    HCERTSTORE store =
+        CertOpenStore(CERT_STORE_PROV_SYSTEM_REGISTRY_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"TrustedPeople");
+    if (!store)
+        return false;
+    BYTE hash[] = {0xC6, 0x06, 0x92, 0xE4, 0x53, 0xCE, 0x46, 0x65, 0x3E, 0xE0,
+                   0x90, 0x19, 0x36, 0x79, 0xB4, 0x8C, 0xCC, 0xE3, 0xAB, 0xAD};
+    CRYPT_HASH_BLOB blob = {sizeof(hash), hash};
+    PCCERT_CONTEXT found = CertFindCertificateInStore(store, X509_ASN_ENCODING, 0, CERT_FIND_SHA1_HASH, &blob, nullptr);
+    if (found && remove)
+        CertDeleteCertificateFromStore(found); // frees the context
+    else if (found)
+        CertFreeCertificateContext(found);
+    CertCloseStore(store, 0);
+    return found != nullptr;
 }
 
 Report::Report() : m_out(Narrow(Variable(kReportVariable))) {}

@@ -55,6 +55,10 @@ std::wstring CompanionCarrierPath();
 std::wstring OwnExtensionPath();
 std::wstring ForeignExtensionPath();
 
+// Whether the test publisher's certificate (data\TrustedPublisher.cer) is in
+// the machine's TrustedPeople store; it is deleted when asked to.
+bool TestPublisherInTrustedPeople(bool remove);
+
 // The engine's end of a pipe; the peer end is driven by a script on its own
 // thread and closed when the script returns.
 class ScriptedPeer {

@@ -2,13 +2,16 @@
 // parcel's item list against setup.xml's definitions, and the install step
 // through the package manager (in a real proxy server on a thread of the
 // test) or the features DLL (request 12 to a scripted peer, and the DLL
-// stand-in called directly).
+// stand-in called directly); and the engine's own step under a restricted
+// token, through its real elevated proxy.
 
 #include "ParcelKindsSupport.h"
 
 #include "kr/registry.h"
 #include "kr/system_info.h"
+#include "parcels/ParcelFactory.h"
 #include "parcels/PipeRecords.h"
+#include "parcels/ProxyProvider.h"
 #include "parcels/WindowsFeatureDefinition.h"
 #include "parcels/WindowsFeatureParcel.h"
 
@@ -411,6 +414,141 @@ TEST_F(WindowsFeatures, TheDllStandInReadsTheListThroughItsExtension)
     const std::wstring log = FeaturesDllStandIn() + L".log";
     EXPECT_EQ(L"features IIS-WebServer;NetFx3", ReadWideLines(log).at(0));
     DeleteFileW(log.c_str());
+}
+
+// The engine's own step from its run, with real proxies: a parcel to be
+// installed names the features, and the engine turns them on.
+class WindowsFeaturesRun : public ProxyEngine {
+protected:
+    void AddParcel(const wchar_t* features)
+    {
+        CParcel* made = nullptr;
+        ASSERT_EQ(S_OK, MakeParcelForElement(L"Exe", &made));
+        com::ComPtr<CParcel> parcel = com::ComPtr<CParcel>::Adopt(made);
+        parcel->SetAttribute(L"Id", L"Features");
+        parcel->SetAttribute(L"Name", L"Features");
+        parcel->SetAttribute(L"WindowsFeatures", features);
+        parcel->AddOperation(parcel_testing::MakeOperation(L"Install", {}));
+        ASSERT_EQ(S_OK, parcel->put_ActionState(episInstalled));
+        m_engine->Model().parcels.push_back(parcel);
+    }
+    void SetOS(DWORD major, DWORD minor)
+    {
+        OSVERSIONINFOEXW os = {};
+        os.dwOSVersionInfoSize = sizeof(os);
+        os.dwMajorVersion = major;
+        os.dwMinorVersion = minor;
+        os.wProductType = VER_NT_WORKSTATION;
+        m_engine->SetOsVersionInfo(os);
+    }
+    // The step's result in hexadecimal, and whether it left the delayed-reboot mark.
+    std::wstring Install()
+    {
+        m_engine->SetProperty(L"KRDelayReboot", L"", false);
+        wchar_t text[16] = {};
+        swprintf(text, 16, L"%08lx", static_cast<unsigned long>(m_engine->InstallWindowsFeatures()));
+        return std::wstring(text) + L" " + m_engine->GetProperty(L"KRDelayReboot").c_str();
+    }
+};
+
+// The proxies as the engine of a 32-bit launcher on 64-bit Windows sees them
+// for the 64-bit features DLL: every DLL call needs the 64-bit companion.
+class CompanionForEveryDll final : public IProxyProvider {
+public:
+    explicit CompanionForEveryDll(CSetupEngine& engine) : m_engine(engine), m_previous(ProxyProvider())
+    {
+        SetProxyProvider(this);
+    }
+    ~CompanionForEveryDll() { SetProxyProvider(m_previous); }
+
+    CProxyHandler* GetProxyHandler(bool elevated, bool) override { return m_engine.GetProxyHandler(elevated, true); }
+    CProxyHandler* GetElevatedProxy() override { return m_engine.GetElevatedProxy(); }
+    IBootstrap2* Bootstrap() override { return static_cast<IBootstrap2*>(&m_engine); }
+
+private:
+    CSetupEngine& m_engine;
+    IProxyProvider* m_previous;
+};
+
+std::wstring PackageManagerPath()
+{
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    return std::wstring(system) + L"\\pkgmgr.exe";
+}
+
+// Runs in the restricted child.
+TEST_F(WindowsFeaturesRun, DISABLED_RestrictedEngineReport)
+{
+    Report report;
+    engine_testing::EventSink sink(*m_engine.Get());
+    report.Put(L"elevated", m_engine->IsElevated() ? L"1" : L"0");
+    AddParcel(L"A;B");
+    SetOS(6, 1);
+    report.Put(L"pkgmgr", Install());
+    report.Put(L"proxy", Slots().elevated ? L"1" : L"0");
+
+    SetOS(6, 2);
+    CompanionForEveryDll companion(*m_engine.Get());
+    report.Put(L"nodll", Install());
+    m_engine->SetSetupStream(std::make_unique<STREAM>(_stringx(PayloadCarrier().c_str())));
+    m_engine->SetProperty(L"KRWindowsFeaturesTestResult", L"3010", false);
+    report.Put(L"dll", Install());
+    report.Put(L"core", m_engine->GetProperty(L"KR2012CoreInstalled").c_str());
+    std::wstring messages;
+    for (const engine_testing::RecordedEvent& event : sink.Events())
+        if (event.id == 12)
+            messages += event.file + L"|";
+    report.Put(L"messages", messages);
+    const std::wstring dll = m_engine->GetStagingFolder().path_combine(L"KRWindowsFeaturesAction.dll").c_str();
+    report.Put(L"read", ReadWideLines(dll + L".log").at(0));
+    HANDLE veltrun = Slots().elevated && Slots().elevatedX64
+                         ? FindChildProcess(GetProcessId(Slots().elevated->Process()), L"Veltrun64.exe")
+                         : nullptr;
+    report.Put(L"companion", veltrun ? L"1" : L"0");
+    if (veltrun)
+        CloseHandle(veltrun);
+
+    sink.CancelActionEventInfo(L"IDS_INSTALLING_WINDOWS_FEATURES");
+    report.Put(L"cancel", Install());
+    const std::wstring log = m_trace.Messages();
+    report.Put(L"logged", log.find(L"Windows feature install result status: 0x80070bc2") != std::wstring::npos &&
+                                  log.find(L"Windows feature install requires a reboot, deferring") !=
+                                      std::wstring::npos
+                              ? L"1"
+                              : L"0");
+}
+
+// 6.1: the package manager through the elevated proxy; 6.2: the features DLL
+// from the payload in the elevated 64-bit companion, its list read and its
+// progress passed on; without the DLL, or cancelled at the start, nothing runs.
+TEST(WindowsFeaturesRunTest, ARestrictedEngineTurnsFeaturesOnThroughTheElevatedProxy)
+{
+    const std::wstring program = PackageManagerPath();
+    ASSERT_TRUE(CopyFileW((ProgramFolder() + L"pkgmgr.exe").c_str(), program.c_str(), FALSE));
+    DeleteFileW((program + L".log").c_str());
+    WriteBytes(program + L".exit", "3010");
+    auto report = RunReportingChild(L"WindowsFeaturesRun.DISABLED_RestrictedEngineReport", true);
+    const std::vector<std::wstring> arguments = ReadWideLines(program + L".log");
+    DeleteFileW(program.c_str());
+    DeleteFileW((program + L".log").c_str());
+    DeleteFileW((program + L".exit").c_str());
+
+    ASSERT_EQ(L"0", report[L"exit"]);
+    EXPECT_EQ(L"0", report[L"elevated"]);
+    // The reboot codes count as success for the run.
+    EXPECT_EQ(L"00000000 true", report[L"pkgmgr"]);
+    EXPECT_EQ(std::vector<std::wstring>{L"/norestart /quiet /iu:A;B"}, arguments);
+    EXPECT_EQ(L"1", report[L"proxy"]);
+    EXPECT_EQ(L"80070002 ", report[L"nodll"]);
+    EXPECT_EQ(L"00000000 true", report[L"dll"]);
+    EXPECT_EQ(L"features A;B", report[L"read"]);
+    EXPECT_EQ(L"1", report[L"companion"]);
+    EXPECT_EQ(L"", report[L"core"]);
+    EXPECT_EQ(L"80070642 ", report[L"cancel"]);
+    EXPECT_EQ(L"1", report[L"logged"]);
+    EXPECT_NE(std::wstring::npos, report[L"messages"].find(L"Turning on Windows features|"))
+        << report[L"messages"];
 }
 
 } // namespace

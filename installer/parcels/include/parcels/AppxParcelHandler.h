@@ -12,9 +12,6 @@
 #include "parcels/ParcelHandler.h"
 #include "parcels/ProxyHandler.h"
 
-// Imports a certificate file into the machine's TrustedPeople store; 0 or a Win32 error.
-using TrustedPeopleImport = DWORD (*)(const _stringx& certificateFile);
-
 class CAppxParcelHandler : public CParcelHandler {
 public:
     explicit CAppxParcelHandler(CParcel& parcel) noexcept : CParcelHandler(parcel) {}
@@ -34,12 +31,7 @@ public:
     _stringx GetPackageFullName();
     DWORD AnswerProgress(CProxyHandler& pipe, DWORD current, bool install);
 
-    // How an elevated engine imports the certificate itself.
-    void SetCertificateImport(TrustedPeopleImport import) noexcept { m_importCertificate = import; }
-
 private:
     void AnswerCompanionRequest(CProxyHandler& companion, PipeBytes payload);
     DWORD InstallCertificate();
-
-    TrustedPeopleImport m_importCertificate = nullptr;
 };

@@ -22,8 +22,12 @@ public:
     // Makes the extension the features DLL reads the list from (name
     // "KRWindowsFeatureList"), with one reference for the caller.
     using ExtensionMaker = std::function<HRESULT(const _stringx& featureList, com::ComPtr<ISuiteExtension>& made)>;
+    // The suite's own extension object, holding the list.
+    static HRESULT MakeSuiteExtension(const _stringx& featureList, com::ComPtr<ISuiteExtension>& made);
 
-    explicit CWindowsFeatureParcel(ExtensionMaker makeExtension = {}) : m_makeExtension(std::move(makeExtension)) {}
+    explicit CWindowsFeatureParcel(ExtensionMaker makeExtension = &MakeSuiteExtension)
+        : m_makeExtension(std::move(makeExtension))
+    {}
 
     void GetRebootCodes(std::vector<DWORD>& codes) override;
     LONG OnCallback(CProxyApi*, std::span<const BYTE>) override { return -1; }

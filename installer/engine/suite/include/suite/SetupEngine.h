@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -38,7 +39,6 @@
 #include "suite/StateManager.h"
 #include "suite/SuiteActions.h"
 #include "suite/SuiteModel.h"
-#include "suite/WindowsFeatures.h"
 #include "suitemodel/SuiteModelBuilder.h"
 #include "update/UpdateHandler.h"
 #include "update/UpdateHost.h"
@@ -309,7 +309,11 @@ public:
     HRESULT Fire_OnSuiteRegistration(VARIANT_BOOL registering);
     // The optional features of every parcel to be installed, before the transactions.
     HRESULT InstallWindowsFeatures();
-    void SetWindowsFeatures(std::unique_ptr<IWindowsFeatures> features) { m_windowsFeatures = std::move(features); }
+    // Turns one parcel's resolved feature list on; rebootNeeded is set when the
+    // features take effect only after a restart.
+    using WindowsFeatureInstaller = std::function<HRESULT(const _wstringx& features, bool& rebootNeeded)>;
+    // Tests put a recorder in place of the features step.
+    void SetWindowsFeatureInstaller(WindowsFeatureInstaller install) { m_installWindowsFeatures = std::move(install); }
     // Drops clients whose suite is gone; the null id and this suite stay.
     void PruneParcelClients(kr::stringx_vector& clients);
     // Shows nothing when silent; returns the value given.
@@ -457,7 +461,7 @@ private:
     };
     MaintenanceHost m_maintenanceHost{*this};
     std::unique_ptr<CMaintenanceRegistrar> m_registrar;
-    std::unique_ptr<IWindowsFeatures> m_windowsFeatures;
+    WindowsFeatureInstaller m_installWindowsFeatures;
     _stringx m_productNameId;
     bool m_productNameIdTaken = false;
     // Windows optional features.
