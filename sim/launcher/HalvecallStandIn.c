@@ -2,8 +2,10 @@
    PowerShell scripts and managed-code actions. Each entry hands what it was
    given back to the engine as a property and succeeds: "HalvecallWebDeploy"
    ("A|B"), "HalvecallPowerShell" (the script path), "HalvecallClr"
-   ("file|name|arguments"). The exported names are the decorated ones
-   callers look up, in both architectures (HalvecallStandIn.def). */
+   ("file|name|arguments"). The web-deploy entry also logs "web deploy A|B"
+   and returns the number the engine holds in "HalvecallWebDeployResult"
+   when it holds one. The exported names are the decorated ones callers look
+   up, in both architectures (HalvecallStandIn.def). */
 
 #define COBJMACROS
 #include <windows.h>
@@ -39,9 +41,43 @@ static HRESULT PutJoined(IDispatch* extension, const wchar_t* name, BSTR a, BSTR
     return hr;
 }
 
+/* The engine's number in the property, or fallback when it holds none. */
+static HRESULT PropertyCode(IDispatch* extension, const wchar_t* name, HRESULT fallback)
+{
+    ISuiteExtension* suite = NULL;
+    BSTR n, value = NULL;
+    HRESULT hr = fallback;
+    if (!extension || FAILED(IDispatch_QueryInterface(extension, &IID_ISuiteExtension, (void**)&suite)))
+        return fallback;
+    n = SysAllocString(name);
+    if (SUCCEEDED(ISuiteExtension_get_Property(suite, n, &value)) && value && value[0])
+        hr = (HRESULT)wcstoul(value, NULL, 0);
+    SysFreeString(n);
+    SysFreeString(value);
+    ISuiteExtension_Release(suite);
+    return hr;
+}
+
+static void LogLine(IDispatch* extension, BSTR a, BSTR b)
+{
+    ISuiteExtension* suite = NULL;
+    wchar_t line[2048];
+    BSTR text;
+    if (!extension || FAILED(IDispatch_QueryInterface(extension, &IID_ISuiteExtension, (void**)&suite)))
+        return;
+    _snwprintf(line, sizeof(line) / sizeof(line[0]) - 1, L"web deploy %ls|%ls", a ? a : L"", b ? b : L"");
+    line[sizeof(line) / sizeof(line[0]) - 1] = 0;
+    text = SysAllocString(line);
+    ISuiteExtension_LogInfo(suite, text);
+    SysFreeString(text);
+    ISuiteExtension_Release(suite);
+}
+
 HRESULT __stdcall WebDeployEntry(IDispatch* extension, BSTR a, BSTR b)
 {
-    return PutJoined(extension, L"HalvecallWebDeploy", a, b ? b : L"", NULL);
+    const HRESULT put = PutJoined(extension, L"HalvecallWebDeploy", a, b ? b : L"", NULL);
+    LogLine(extension, a, b);
+    return PropertyCode(extension, L"HalvecallWebDeployResult", put);
 }
 
 HRESULT __stdcall PowerShellEntry(IDispatch* extension, BSTR script)

@@ -11,11 +11,6 @@ constexpr HRESULT kNoPipe = ERROR_PIPE_NOT_CONNECTED;  // 233, as the engine sid
 constexpr HRESULT kNoMemory = ERROR_OUTOFMEMORY;      // 14
 constexpr HRESULT kNotCalled = ERROR_FUNCTION_NOT_CALLED; // 1626
 
-_stringx Text(const wchar_t* text)
-{
-    return text ? _stringx(text) : _stringx();
-}
-
 } // namespace
 
 HRESULT CEmbeddedKRPHandler::RunElevated(const _stringx&, const _stringx&, const _stringx&)
@@ -23,7 +18,7 @@ HRESULT CEmbeddedKRPHandler::RunElevated(const _stringx&, const _stringx&, const
     return kNotCalled;
 }
 
-HRESULT CEmbeddedKRPHandler::OnError(const wchar_t* text, DWORD errorFlags, DWORD* action)
+HRESULT CEmbeddedKRPHandler::OnError(const _stringx& text, int errorFlags, int* action)
 {
     if (!m_pipe)
         return kNoPipe;
@@ -31,8 +26,8 @@ HRESULT CEmbeddedKRPHandler::OnError(const wchar_t* text, DWORD errorFlags, DWOR
     try {
         KrpProgressCallback callback;
         callback.code = 1;
-        callback.words[0] = errorFlags;
-        callback.text = Text(text);
+        callback.words[0] = static_cast<DWORD>(errorFlags);
+        callback.text = text;
         record = WriteKrpProgressCallback(callback);
     } catch (const std::bad_alloc&) {
         return kNoMemory;
@@ -41,11 +36,11 @@ HRESULT CEmbeddedKRPHandler::OnError(const wchar_t* text, DWORD errorFlags, DWOR
     if (!answer)
         return S_OK;
     if (action)
-        *action = answer->action;
+        *action = static_cast<int>(answer->action);
     return CallbackStatus(answer->status);
 }
 
-HRESULT CEmbeddedKRPHandler::OnProgress(const wchar_t* text, DWORD current, DWORD maximum, DWORD progressFlags,
+HRESULT CEmbeddedKRPHandler::OnProgress(const _stringx& text, int current, int maximum, int flags,
                                         VARIANT_BOOL* cancel)
 {
     if (!m_pipe)
@@ -54,10 +49,10 @@ HRESULT CEmbeddedKRPHandler::OnProgress(const wchar_t* text, DWORD current, DWOR
     try {
         KrpProgressCallback callback;
         callback.code = 2;
-        callback.words[0] = progressFlags;
-        callback.words[1] = current;
-        callback.words[2] = maximum;
-        callback.text = Text(text);
+        callback.words[0] = static_cast<DWORD>(flags);
+        callback.words[1] = static_cast<DWORD>(current);
+        callback.words[2] = static_cast<DWORD>(maximum);
+        callback.text = text;
         record = WriteKrpProgressCallback(callback);
     } catch (const std::bad_alloc&) {
         return kNoMemory;
@@ -70,7 +65,7 @@ HRESULT CEmbeddedKRPHandler::OnProgress(const wchar_t* text, DWORD current, DWOR
     return CallbackStatus(answer->status);
 }
 
-HRESULT CEmbeddedKRPHandler::OnQuery(const wchar_t* query, DWORD queryKind, _stringx& answer, DWORD* answerKind)
+HRESULT CEmbeddedKRPHandler::OnQuery(const _stringx& query, int queryKind, _stringx& answer, int* answerKind)
 {
     if (!m_pipe)
         return kNoPipe;
@@ -78,8 +73,8 @@ HRESULT CEmbeddedKRPHandler::OnQuery(const wchar_t* query, DWORD queryKind, _str
     try {
         KrpProgressCallback callback;
         callback.code = 4;
-        callback.query_kind = queryKind;
-        callback.text = Text(query);
+        callback.query_kind = static_cast<DWORD>(queryKind);
+        callback.text = query;
         callback.default_answer = answer;
         record = WriteKrpProgressCallback(callback);
     } catch (const std::bad_alloc&) {
@@ -90,6 +85,6 @@ HRESULT CEmbeddedKRPHandler::OnQuery(const wchar_t* query, DWORD queryKind, _str
     if (text)
         answer = reply->answer;
     if (answerKind)
-        *answerKind = text ? QueryAnswer::kText : QueryAnswer::kNone;
+        *answerKind = static_cast<int>(text ? QueryAnswer::kText : QueryAnswer::kNone);
     return S_OK;
 }

@@ -285,7 +285,7 @@ TEST(ProxyFuzz, CallBackObjectsSurviveMutatedAnswers)
     ASSERT_EQ(suite->QueryInterface(IID_IParcel, reinterpret_cast<void**>(parcel.Put())), S_OK);
     BSTR name = SysAllocString(L"Prop");
     for (int i = 0; i < 5000; ++i) {
-        DWORD action = 0;
+        int action = 0;
         VARIANT_BOOL flag = 0;
         BSTR out = nullptr;
         int number = 0;
@@ -298,7 +298,7 @@ TEST(ProxyFuzz, CallBackObjectsSurviveMutatedAnswers)
             break;
         case 2: {
             _stringx answer = L"C:\\media";
-            DWORD kind = 0;
+            int kind = 0;
             EXPECT_EQ(krp.OnQuery(L"disk", 1, answer, &kind), S_OK);
             EXPECT_TRUE(kind == 2 || kind == 4) << kind;
             break;

@@ -119,7 +119,7 @@ TEST(EmbeddedKrpHandler, ErrorAndProgressHandBackTheEnginesAnswer)
         bool progress;
         Bytes answer;
         HRESULT result;
-        DWORD action;         // error: 77 when untouched
+        int action;           // error: 77 when untouched
         VARIANT_BOOL cancel;  // progress: 5 when untouched
     } rows[] = {
         {false, Words({5, 0, 3}), HRESULT_FROM_WIN32(5), 3, 5},
@@ -133,7 +133,7 @@ TEST(EmbeddedKrpHandler, ErrorAndProgressHandBackTheEnginesAnswer)
     };
     for (const auto& row : rows) {
         Engine engine({{row.answer}});
-        DWORD action = 77;
+        int action = 77;
         VARIANT_BOOL cancel = 5;
         HRESULT result = E_FAIL;
         WithEngine(engine, [&](CProxyHandler* pipe) {
@@ -168,7 +168,7 @@ TEST(EmbeddedKrpHandler, QueryTakesOnlyAWholeTextAnswer)
     pastTheEnd[12] = 40; // the answer's length runs past the message
     const struct {
         Bytes answer;
-        DWORD kind;
+        int kind;
         const wchar_t* text;
     } rows[] = {
         {WriteQueryAnswer({0, QueryAnswer::kText, L"D:\\disk2"}), 4, L"D:\\disk2"},
@@ -181,7 +181,7 @@ TEST(EmbeddedKrpHandler, QueryTakesOnlyAWholeTextAnswer)
     for (const auto& row : rows) {
         Engine engine({{row.answer}});
         _stringx answer = L"C:\\media";
-        DWORD kind = 0;
+        int kind = 0;
         HRESULT result = E_FAIL;
         WithEngine(engine, [&](CProxyHandler* pipe) {
             result = CEmbeddedKRPHandler(pipe).OnQuery(L"disk2.cab", 6, answer, &kind);
@@ -202,10 +202,10 @@ TEST(EmbeddedKrpHandler, QueryTakesOnlyAWholeTextAnswer)
 TEST(EmbeddedKrpHandler, WithoutPipeEveryCallBackGives233AndItNeverElevates)
 {
     CEmbeddedKRPHandler handler(nullptr);
-    DWORD action = 0;
+    int action = 0;
     VARIANT_BOOL cancel = 0;
     _stringx answer;
-    DWORD kind = 0;
+    int kind = 0;
     EXPECT_EQ(handler.OnError(L"e", 0, &action), 233);
     EXPECT_EQ(handler.OnProgress(L"p", 0, 0, 0, &cancel), 233);
     EXPECT_EQ(handler.OnQuery(L"q", 0, answer, &kind), 233);

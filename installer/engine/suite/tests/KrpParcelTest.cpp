@@ -1,8 +1,9 @@
-// The "Krp" handler against the script engine's stand-in (in this process,
-// calling back from a thread of its own) and against a scripted peer in the
-// place of the elevated proxy: the feature switches, the command line, where
-// the setup and the script engine are taken from, the call-backs' way to the
-// parcel's events, and lost results.
+// The "Krp" handler against the script engine's stand-in, calling back from a
+// thread of its own, in this process and in the engine's real elevated proxy
+// (the engine under a restricted token): the feature switches, the command
+// line, where the setup and the script engine are taken from, the call-backs'
+// way to the parcel's events; lost results come from a scripted peer in the
+// elevated proxy's place.
 
 #include "ParcelKindsSupport.h"
 
@@ -241,103 +242,104 @@ TEST_F(KrpParcel, DetectionLooksForTheRegisteredProductAndItsLog)
     EXPECT_EQ(1, Handler().Detect(&state, false));
 }
 
-// The elevated proxy's side of request 10 as a script: call-backs 2, 1 and 4,
-// an extension call, then the end and the result as told.
-enum class Ending { Result, Dropped, Empty };
-
-struct ElevatedRun {
-    ProxyRequestView request;
-    std::vector<BYTE> requestBytes;
-    std::vector<PeerMessage> answers;
-};
-
-ScriptedPeer::Script ElevatedProxy(ElevatedRun& run, Ending ending)
+// Runs in the restricted child: the engine is not elevated, so the parcel's
+// setup goes to the engine's real elevated proxy, where the script engine's
+// stand-in calls back from its own thread.
+TEST_F(KrpParcel, DISABLED_ElevatedRunReport)
 {
-    return [&run, ending](CNamedPipeHandler& proxy) {
+    Report report;
+    report.Put(L"elevated", m_engine->IsElevated() ? L"1" : L"0");
+    m_proxies.realProxies = m_engine.Get();
+    m_parcel->SetAttribute(L"Elevation", L"required");
+    PlaceSetup(m_folder.path(), "progress 30 0 1\nprogress 40 1 0 Copying files\nerror 16 Disk full\n"
+                                "query 1 data1.cab\nlog from the script\nresult 80070bc2\n");
+    const HRESULT result = RunOperation(L"Install", {{L"Target", L"setup.qlg"}, {L"CommandLine", L"/s"}});
+    wchar_t hex[16] = {};
+    swprintf(hex, 16, L"%08x", static_cast<unsigned>(result));
+    report.Put(L"result", hex);
+    const CProxyHandler* proxy = m_engine->Model().proxies.elevated.get();
+    report.Put(L"ownProcess", proxy && GetProcessId(proxy->Process()) != GetCurrentProcessId() ? L"1" : L"0");
+    report.Put(L"handler9", proxy && proxy->FindHandler(9) ? L"1" : L"0");
+
+    const std::vector<std::wstring> log = ReadWideLines(m_folder / L"REViziz.log");
+    report.Put(L"engine", LineStartingWith(log, L"engine="));
+    report.Put(L"disk1", LineStartingWith(log, L"folder="));
+    const std::wstring commandLine = LineStartingWith(log, L"cmd=");
+    report.Put(L"cmd", commandLine);
+    report.Put(L"tempGone", Exists(TempDisk1(commandLine)) ? L"0" : L"1");
+    report.Put(L"threads", LineStartingWith(log, L"caller thread ") != LineStartingWith(log, L"worker thread ")
+                               ? L"apart"
+                               : L"same");
+    report.Put(L"query", LineStartingWith(log, L"query -> "));
+    report.Put(L"error", LineStartingWith(log, L"error -> "));
+    report.Put(L"log", LineStartingWith(log, L"log -> "));
+
+    std::wstring progress;
+    for (const parcel_testing::SinkCall& call : SinkCallsOf(2)) {
+        progress += L"[";
+        for (const std::wstring& argument : call.arguments)
+            progress += argument + L";";
+        progress += L"]";
+    }
+    report.Put(L"progress", progress);
+    const std::vector<parcel_testing::SinkCall> errors = SinkCallsOf(3);
+    report.Put(L"errors", std::to_wstring(errors.size()) +
+                              (errors.empty() ? L"" : L":" + errors[0].arguments[1] + L";" + errors[0].arguments[2]));
+    std::wstring events;
+    for (const std::wstring& event : m_services.events)
+        events += event + L";";
+    report.Put(L"events", events);
+    const std::wstring trace = m_trace.Messages();
+    report.Put(L"extensionLog", trace.find(L"(KRP Parcel): from the script") != std::wstring::npos ? L"1" : L"0");
+    report.Put(L"requested", trace.find(L"KRP parcel requires elevation") != std::wstring::npos ? L"1" : L"0");
+}
+
+TEST(KrpParcelElevated, RestrictedEngineRunsTheSetupInItsElevatedProxy)
+{
+    auto report = RunReportingChild(L"KrpParcel.DISABLED_ElevatedRunReport", true);
+    ASSERT_EQ(L"0", report[L"exit"]);
+    EXPECT_EQ(L"0", report[L"elevated"]);
+    EXPECT_EQ(L"1", report[L"requested"]);
+    EXPECT_EQ(L"1", report[L"ownProcess"]);
+    EXPECT_EQ(L"0", report[L"handler9"]) << "unregistered after the run";
+    EXPECT_EQ(L"80070bc2", report[L"result"]);
+
+    // The proxy found the script engine by "-krenginedir:" and took the switch off the command line.
+    const std::wstring disk1 = report[L"disk1"];
+    EXPECT_EQ(disk1 + L"\\REViziz.dll", report[L"engine"]);
+    const std::wstring temp = TempDisk1(report[L"cmd"]);
+    ASSERT_FALSE(temp.empty()) << report[L"cmd"];
+    EXPECT_EQ(L"/s -l1033 -tempdisk1folder:\"" + temp + L"\" KRFeatureInstall=ALL ", report[L"cmd"]);
+    EXPECT_EQ(L"1", report[L"tempGone"]);
+
+    // Call-backs from the stand-in's own thread reached the parcel's events and came back answered.
+    EXPECT_EQ(L"apart", report[L"threads"]);
+    EXPECT_EQ(L"[BSTR:;I4:30;I4:100;I4:1;BOOL*;][BSTR:Copying files;I4:40;I4:100;I4:2;BOOL*;]", report[L"progress"]);
+    EXPECT_EQ(L"1:BSTR:Disk full;I4:16", report[L"errors"]);
+    EXPECT_EQ(L"00000000 action 0", report[L"error"]);
+    EXPECT_EQ(L"OnPromptForSourceMedia:data1.cab;", report[L"events"]);
+    EXPECT_EQ(L"00000000 kind 4 answer D:\\media", report[L"query"]);
+    EXPECT_EQ(L"00000000", report[L"log"]);
+    EXPECT_EQ(L"1", report[L"extensionLog"]);
+}
+
+// A proxy in the place of the elevated one that accepts request 10, reports
+// the setup's end and then loses the result, which a real proxy never does.
+enum class Ending { Dropped, Empty };
+
+ScriptedPeer::Script LosingProxy(Ending ending)
+{
+    return [ending](CNamedPipeHandler& proxy) {
         if (!ReadNext(proxy))
             return;
-        run.requestBytes.assign(proxy.Payload().begin(), proxy.Payload().end());
         WriteWordMessage(proxy, kReply, 0);
-        auto send = [&](DWORD type, const std::vector<BYTE>& payload, int answers) {
-            proxy.WriteMessage(type, payload.data(), static_cast<DWORD>(payload.size()));
-            for (int i = 0; i < answers && ReadNext(proxy); ++i)
-                run.answers.push_back(
-                    {proxy.Type(), std::vector<BYTE>(proxy.Payload().begin(), proxy.Payload().end())});
-        };
-        KrpProgressCallback progress;
-        progress.code = 2;
-        progress.words[0] = 1;
-        progress.words[1] = 20;
-        progress.words[2] = 100;
-        progress.text = L"Step";
-        send(kPipeCallback, WriteKrpProgressCallback(progress), 1);
-        KrpProgressCallback error;
-        error.code = 1;
-        error.words[0] = 16;
-        error.text = L"Disk full";
-        send(kPipeCallback, WriteKrpProgressCallback(error), 1);
-        KrpProgressCallback query;
-        query.code = 4;
-        query.query_kind = 1;
-        query.text = L"data2.cab";
-        query.default_answer = L"E:\\";
-        send(kPipeCallback, WriteKrpProgressCallback(query), 1);
-        ExtensionCallRequest log;
-        log.sub_code = 1;
-        log.text1 = L"elevated script";
-        send(kPipeRequest, WriteProxyRequest(9, 0, WriteExtensionCallRequest(log), {}), 2);
-
         const DWORD ended[6] = {3};
         proxy.WriteMessage(kPipeCallback, ended, sizeof(ended));
         if (ending == Ending::Dropped)
             return;
-        if (ending == Ending::Empty)
-            proxy.WriteMessage(kReply, nullptr, 0);
-        else
-            WriteWordMessage(proxy, kReply, 0x1234);
+        proxy.WriteMessage(kReply, nullptr, 0);
         ReadNext(proxy);
     };
-}
-
-TEST_F(KrpParcel, ElevatedRunsGoThroughTheElevatedProxy)
-{
-    m_parcel->SetAttribute(L"Elevation", L"required");
-    PlaceSetup(m_folder.path(), "result 0\n");
-    ElevatedRun run;
-    ScriptedPeer peer(ElevatedProxy(run, Ending::Result));
-    m_proxies.elevated = peer.TakeEngineEnd();
-    EXPECT_EQ(static_cast<HRESULT>(0x1234), RunOperation(L"Install", {{L"Target", L"setup.qlg"}}));
-    EXPECT_EQ(nullptr, m_proxies.elevated->FindHandler(9));
-    m_proxies.elevated.reset();
-    peer.Join();
-
-    ASSERT_TRUE(ReadProxyRequest(run.requestBytes, run.request));
-    EXPECT_EQ(10u, run.request.code);
-    EXPECT_EQ(m_folder / L"setup.qlg",
-              std::wstring(reinterpret_cast<const wchar_t*>(run.request.data1.data()), run.request.data1.size() / 2));
-    const std::wstring data2(reinterpret_cast<const wchar_t*>(run.request.data2.data()), run.request.data2.size() / 2);
-    EXPECT_NE(std::wstring::npos,
-              data2.find(L" KRFeatureInstall=ALL -krenginedir:\"" + (m_folder / L"REViziz.dll") + L"\""))
-        << data2;
-    EXPECT_FALSE(Exists(m_folder / L"REViziz.log"));
-
-    ASSERT_EQ(5u, run.answers.size());
-    CallbackAnswer progress;
-    EXPECT_EQ(kPipeReply | kPipeCallback, run.answers[0].type);
-    ASSERT_TRUE(ReadCallbackAnswer(run.answers[0].payload, progress));
-    EXPECT_EQ(0, progress.status);
-    QueryAnswer media;
-    ASSERT_TRUE(ReadQueryAnswer(run.answers[2].payload, media));
-    EXPECT_EQ(QueryAnswer::kText, media.kind);
-    EXPECT_EQ(L"D:\\media", std::wstring(media.answer.c_str()));
-    EXPECT_EQ(std::vector<std::wstring>{L"OnPromptForSourceMedia:data2.cab"}, m_services.events);
-
-    const std::vector<parcel_testing::SinkCall> progressEvents = SinkCallsOf(2);
-    ASSERT_EQ(1u, progressEvents.size());
-    EXPECT_EQ((std::vector<std::wstring>{L"BSTR:Step", L"I4:20", L"I4:100", L"I4:1", L"BOOL*"}),
-              progressEvents[0].arguments);
-    ASSERT_EQ(1u, SinkCallsOf(3).size());
-    EXPECT_NE(std::wstring::npos, m_trace.Messages().find(L"(KRP Parcel): elevated script"));
 }
 
 TEST_F(KrpParcel, ALostResultOfTheElevatedRunIsAnError)
@@ -345,8 +347,7 @@ TEST_F(KrpParcel, ALostResultOfTheElevatedRunIsAnError)
     m_parcel->SetAttribute(L"Elevation", L"required");
     PlaceSetup(m_folder.path(), "result 0\n");
     for (Ending ending : {Ending::Dropped, Ending::Empty}) {
-        ElevatedRun run;
-        ScriptedPeer peer(ElevatedProxy(run, ending));
+        ScriptedPeer peer(LosingProxy(ending));
         m_proxies.elevated = peer.TakeEngineEnd();
         const HRESULT hr = RunOperation(L"Install", {{L"Target", L"setup.qlg"}});
         m_proxies.elevated.reset();

@@ -23,6 +23,8 @@ FakeProxyProvider::~FakeProxyProvider()
 CProxyHandler* FakeProxyProvider::GetProxyHandler(bool elevatedProxy, bool is64Bit)
 {
     requests.push_back(std::wstring(elevatedProxy ? L"elevated" : L"plain") + (is64Bit ? L"|64" : L"|32"));
+    if (realProxies)
+        return realProxies->GetProxyHandler(elevatedProxy, is64Bit);
     if (elevatedProxy)
         return elevated.get();
     return is64Bit ? x64.get() : nonElevated.get();
@@ -31,7 +33,7 @@ CProxyHandler* FakeProxyProvider::GetProxyHandler(bool elevatedProxy, bool is64B
 CProxyHandler* FakeProxyProvider::GetElevatedProxy()
 {
     requests.push_back(L"elevated");
-    return elevated.get();
+    return realProxies ? realProxies->GetElevatedProxy() : elevated.get();
 }
 
 FakeStagingHost::FakeStagingHost()

@@ -34,6 +34,8 @@ public:
     std::unique_ptr<CProxyHandler> elevated;
     std::unique_ptr<CProxyHandler> nonElevated;
     std::unique_ptr<CProxyHandler> x64;
+    // When set, every need goes to this engine's real proxy processes instead of the slots above.
+    CSetupEngine* realProxies = nullptr;
     // "elevated|64" per request.
     std::vector<std::wstring> requests;
 

@@ -18,6 +18,8 @@ public:
     DWORD ImportCertificate(const _stringx& path) override;
 
     // Script projects (request 10).
+    HRESULT RunKrpSetup(CProxyHandler& pipe, const _stringx& engine_dll, const _stringx& setup_path,
+                        const _stringx& command_line, IDispatch* extension) override;
 
     // Script engine (request 14).
     HRESULT RunQuillex(CProxyHandler& pipe, HMODULE engine, const _stringx& folder, const QuillexCallData& call,
