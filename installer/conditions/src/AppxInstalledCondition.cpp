@@ -5,6 +5,7 @@
 #include "conditions/SetupEngine.h"
 #include "conditions/Version.h"
 #include "kr/trace_log.h"
+#include "parcels/PipeRecords.h"
 #include "parcels/ProxyConnection.h"
 
 namespace {
@@ -16,18 +17,6 @@ constexpr DWORD kInstalledQuery = 3;
 constexpr HRESULT kNoHelper = static_cast<HRESULT>(0x800700E9);
 
 const wchar_t* const kArchitectures[] = {L"x86", L"x64", L"ARM", L"Neutral"};
-
-void AppendWord(std::vector<BYTE>& record, DWORD word)
-{
-    const BYTE* bytes = reinterpret_cast<const BYTE*>(&word);
-    record.insert(record.end(), bytes, bytes + sizeof(word));
-}
-
-void AppendText(std::vector<BYTE>& record, const _stringx& text)
-{
-    const BYTE* bytes = reinterpret_cast<const BYTE*>(text.c_str());
-    record.insert(record.end(), bytes, bytes + text.length() * sizeof(wchar_t));
-}
 
 DWORD ByteLength(const _stringx& text)
 {
@@ -76,18 +65,8 @@ HRESULT CAppxInstalledCondition::Validate()
 
 std::vector<BYTE> CAppxInstalledCondition::QueryRecord() const
 {
-    std::vector<BYTE> record;
-    AppendWord(record, kInstalledQuery);
-    AppendWord(record, static_cast<DWORD>(Operator()));
-    AppendWord(record, m_versionHigh);
-    AppendWord(record, m_versionLow);
-    AppendWord(record, ByteLength(m_architecture));
-    AppendWord(record, ByteLength(m_publisher));
-    AppendWord(record, 0);
-    AppendText(record, m_architecture);
-    AppendText(record, m_publisher);
-    AppendWord(record, 0);
-    return record;
+    return WriteAppxRequestRecord({kInstalledQuery, static_cast<DWORD>(Operator()), m_versionHigh, m_versionLow,
+                                   m_architecture, m_publisher});
 }
 
 HRESULT CAppxInstalledCondition::Evaluate(bool* result)

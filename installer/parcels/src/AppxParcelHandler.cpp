@@ -25,29 +25,18 @@ constexpr DWORD kCertificate = 5;
 constexpr DWORD kNoProxy = ERROR_PIPE_NOT_CONNECTED; // 233
 constexpr HRESULT kNoCompanion = static_cast<HRESULT>(0x800700E9);
 
-void AppendWord(std::vector<BYTE>& record, DWORD word)
-{
-    const BYTE* bytes = reinterpret_cast<const BYTE*>(&word);
-    record.insert(record.end(), bytes, bytes + sizeof(word));
-}
-
-void AppendText(std::vector<BYTE>& record, const _stringx& text)
-{
-    const BYTE* bytes = reinterpret_cast<const BYTE*>(text.c_str());
-    record.insert(record.end(), bytes, bytes + text.length() * sizeof(wchar_t));
-}
-
 DWORD ByteLength(const _stringx& text)
 {
     return static_cast<DWORD>(text.length() * sizeof(wchar_t));
 }
 
-// A request record without texts: sub-operation, value, zero version, zero lengths, four zero bytes.
-std::vector<BYTE> PlainRecord(DWORD operation, DWORD value)
+// A request without version or texts.
+AppxRequestRecord PlainRequest(DWORD operation, DWORD value = 0)
 {
-    const DWORD words[8] = {operation, value};
-    const BYTE* bytes = reinterpret_cast<const BYTE*>(words);
-    return std::vector<BYTE>(bytes, bytes + sizeof(words));
+    AppxRequestRecord record;
+    record.operation = operation;
+    record.value = value;
+    return record;
 }
 
 // The companion's connection is a pipe handler of the engine: the
@@ -109,12 +98,12 @@ HRESULT CAppxParcelHandler::Run()
 
 HRESULT CAppxParcelHandler::Install(const _stringx& packagePath, bool forceShutdown)
 {
-    return SendAppxRequest(packagePath, PlainRecord(kInstall, forceShutdown ? 1 : 0));
+    return SendAppxRequest(packagePath, WriteAppxRequestRecord(PlainRequest(kInstall, forceShutdown ? 1 : 0)));
 }
 
 HRESULT CAppxParcelHandler::Remove(const _stringx& target)
 {
-    return SendAppxRequest(target, PlainRecord(kRemove, 0));
+    return SendAppxRequest(target, WriteAppxRequestRecord(PlainRequest(kRemove)));
 }
 
 HRESULT CAppxParcelHandler::SendAppxRequest(const _stringx& data1, const std::vector<BYTE>& record)
@@ -196,7 +185,7 @@ DWORD CAppxParcelHandler::InstallCertificate()
                     L"Appx parcel handler: failed to obtain elevated proxy handler for cert install request");
         return kNoProxy;
     }
-    const std::vector<BYTE> record = PlainRecord(kCertificate, 0);
+    const std::vector<BYTE> record = WriteAppxRequestRecord(PlainRequest(kCertificate));
     return elevated->SendRequest(kAppxRequest, 0, certificate.c_str(), ByteLength(certificate), record.data(),
                                  static_cast<DWORD>(record.size()));
 }
@@ -225,17 +214,7 @@ _stringx CAppxParcelHandler::GetPackageFullName()
     const _stringx version = parcel.GetAttributeNoCase(L"Version");
     if (!version.empty())
         ParseVersion4(version, &high, &low);
-    std::vector<BYTE> record;
-    AppendWord(record, kFullName);
-    AppendWord(record, 0);
-    AppendWord(record, high);
-    AppendWord(record, low);
-    AppendWord(record, ByteLength(architecture));
-    AppendWord(record, ByteLength(publisher));
-    AppendWord(record, 0);
-    AppendText(record, architecture);
-    AppendText(record, publisher);
-    AppendWord(record, 0);
+    const std::vector<BYTE> record = WriteAppxRequestRecord({kFullName, 0, high, low, architecture, publisher});
 
     CProxyHandler* companion = Companion();
     if (!companion)

@@ -186,6 +186,15 @@ bool ReadArpRecord(PipeBytes bytes, ArpRecord& record)
     return true;
 }
 
+std::vector<BYTE> WriteAppxRequestRecord(const AppxRequestRecord& record)
+{
+    RecordWriter writer;
+    writer.Word(record.operation).Word(record.value).Word(record.version_high).Word(record.version_low);
+    writer.Word(Length(record.architecture)).Word(Length(record.publisher)).Word(0);
+    writer.Text(record.architecture).Text(record.publisher);
+    return writer.Finish();
+}
+
 std::vector<BYTE> WriteArpRecord(const ArpRecord& record)
 {
     RecordWriter writer;

@@ -108,7 +108,7 @@ const MsiFunctions& RecordingSystem::Msi()
 namespace {
 
 // An object with no members beyond IDispatch's, which answer nothing.
-class BareDispatch : public IDispatch {
+class BareDispatch final : public IDispatch {
 public:
     STDMETHODIMP QueryInterface(REFIID, void** object) override
     {

@@ -39,6 +39,18 @@ std::vector<BYTE> WriteProxyRequest(DWORD code, DWORD value, PipeBytes data1, Pi
 bool ReadWord(PipeBytes bytes, DWORD& word);
 std::vector<BYTE> WriteWord(DWORD word);
 
+// data2 of request 11: what the app-package companion is asked (sub-operations
+// 1-4) and the certificate import (5); only the queries 3 and 4 carry texts.
+struct AppxRequestRecord {
+    DWORD operation = 0;
+    DWORD value = 0;
+    DWORD version_high = 0;
+    DWORD version_low = 0;
+    _stringx architecture;
+    _stringx publisher;
+};
+std::vector<BYTE> WriteAppxRequestRecord(const AppxRequestRecord& record);
+
 // data2 of request 2.
 struct MsiCommandData {
     DWORD log_mode = 0;
