@@ -17,7 +17,6 @@ using namespace proxy_testing;
 
 namespace {
 
-constexpr DWORD kReply = kPipeReply | kPipeRequest;
 const wchar_t kUninstall[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
 std::wstring LineStartingWith(const std::vector<std::wstring>& lines, const std::wstring& start)
@@ -323,37 +322,18 @@ TEST(KrpParcelElevated, RestrictedEngineRunsTheSetupInItsElevatedProxy)
     EXPECT_EQ(L"1", report[L"extensionLog"]);
 }
 
-// A proxy in the place of the elevated one that accepts request 10, reports
-// the setup's end and then loses the result, which a real proxy never does.
-enum class Ending { Dropped, Empty };
-
-ScriptedPeer::Script LosingProxy(Ending ending)
-{
-    return [ending](CNamedPipeHandler& proxy) {
-        if (!ReadNext(proxy))
-            return;
-        WriteWordMessage(proxy, kReply, 0);
-        const DWORD ended[6] = {3};
-        proxy.WriteMessage(kPipeCallback, ended, sizeof(ended));
-        if (ending == Ending::Dropped)
-            return;
-        proxy.WriteMessage(kReply, nullptr, 0);
-        ReadNext(proxy);
-    };
-}
-
 TEST_F(KrpParcel, ALostResultOfTheElevatedRunIsAnError)
 {
     m_parcel->SetAttribute(L"Elevation", L"required");
     PlaceSetup(m_folder.path(), "result 0\n");
-    for (Ending ending : {Ending::Dropped, Ending::Empty}) {
-        ScriptedPeer peer(LosingProxy(ending));
+    for (LostResult ending : {LostResult::Dropped, LostResult::Empty}) {
+        ScriptedPeer peer(LosingProxy(ending, {3, 0, 0, 0, 0, 0}));
         m_proxies.elevated = peer.TakeEngineEnd();
         const HRESULT hr = RunOperation(L"Install", {{L"Target", L"setup.qlg"}});
         m_proxies.elevated.reset();
         peer.Join();
         EXPECT_TRUE(FAILED(hr)) << std::hex << hr;
-        if (ending == Ending::Empty) {
+        if (ending == LostResult::Empty) {
             EXPECT_EQ(static_cast<HRESULT>(0x800700E9), hr);
         }
     }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "NotElevatedProcess.h"
+#include "parcels/PipeRecords.h"
 
 namespace proxy_testing {
 
@@ -209,6 +210,20 @@ bool ReadNext(CNamedPipeHandler& peer)
 void WriteWordMessage(CNamedPipeHandler& peer, DWORD type, DWORD word)
 {
     peer.WriteMessage(type, &word, sizeof(word));
+}
+
+ScriptedPeer::Script LosingProxy(LostResult loss, std::vector<DWORD> endCallback)
+{
+    return [loss, endCallback](CNamedPipeHandler& proxy) {
+        if (!ReadNext(proxy))
+            return;
+        WriteWordMessage(proxy, kPipeReply | kPipeRequest, 0);
+        proxy.WriteMessage(kPipeCallback, endCallback.data(), static_cast<DWORD>(endCallback.size() * sizeof(DWORD)));
+        if (loss == LostResult::Dropped)
+            return;
+        proxy.WriteMessage(kPipeReply | kPipeRequest, nullptr, 0);
+        ReadNext(proxy);
+    };
 }
 
 void ProxyEngine::PlaceCompanion(const std::wstring& program)

@@ -85,6 +85,11 @@ private:
 bool ReadNext(CNamedPipeHandler& peer);
 void WriteWordMessage(CNamedPipeHandler& peer, DWORD type, DWORD word);
 
+// A proxy that accepts a long request, sends the call-back that reports its
+// end, then loses the result: drops the pipe, or answers with an empty message.
+enum class LostResult { Dropped, Empty };
+ScriptedPeer::Script LosingProxy(LostResult loss, std::vector<DWORD> endCallback);
+
 // An engine whose support folder is a fresh one, holding the 64-bit companion unless told otherwise.
 class ProxyEngine : public testing::Test {
 protected:

@@ -14,25 +14,6 @@ using namespace proxy_testing;
 
 namespace {
 
-constexpr DWORD kReply = kPipeReply | kPipeRequest;
-
-// Accepts request 16, reports the entry's return, then loses the result as told.
-enum class Ending { Dropped, Empty };
-
-ScriptedPeer::Script LosingProxy(Ending ending)
-{
-    return [ending](CNamedPipeHandler& proxy) {
-        if (!ReadNext(proxy))
-            return;
-        WriteWordMessage(proxy, kReply, 0);
-        const DWORD returned[5] = {1};
-        proxy.WriteMessage(kPipeCallback, returned, sizeof(returned));
-        if (ending == Ending::Dropped)
-            return;
-        proxy.WriteMessage(kReply, nullptr, 0);
-        ReadNext(proxy);
-    };
-}
 
 class WebDeployParcel : public ParcelKinds {
 protected:
@@ -82,14 +63,14 @@ TEST_F(WebDeployParcel, SilentRunsUseTheSilentTextEvenWhenEmpty)
 
 TEST_F(WebDeployParcel, LostResultIsAFailure)
 {
-    for (Ending ending : {Ending::Dropped, Ending::Empty}) {
-        ScriptedPeer peer(LosingProxy(ending));
+    for (LostResult ending : {LostResult::Dropped, LostResult::Empty}) {
+        ScriptedPeer peer(LosingProxy(ending, {1, 0, 0, 0, 0}));
         m_proxies.nonElevated = peer.TakeEngineEnd();
         const HRESULT hr = RunOperation(L"Install", {{L"Target", L"web.zip"}});
         m_proxies.nonElevated.reset();
         peer.Join();
         EXPECT_TRUE(FAILED(hr)) << std::hex << hr;
-        if (ending == Ending::Empty) {
+        if (ending == LostResult::Empty) {
             EXPECT_EQ(static_cast<HRESULT>(0x800700E9), hr);
         }
     }
