@@ -146,7 +146,19 @@ INT WINAPI CMsiUIHandlerProxy::HandleRecord(LPVOID context, UINT messageType, MS
     auto* self = static_cast<CMsiUIHandlerProxy*>(context);
     if (!self)
         return 0;
-    const MsiFunctions& msi = self->Msi();
+    // Called from inside msi.dll: nothing may unwind through its frames, or
+    // Install would be left without putting the previous handler back. A
+    // message that cannot be handled is left to the installer.
+    try {
+        return self->HandleRecordText(messageType, record);
+    } catch (...) {
+        return 0;
+    }
+}
+
+int CMsiUIHandlerProxy::HandleRecordText(UINT messageType, MSIHANDLE_VALUE record)
+{
+    const MsiFunctions& msi = Msi();
     const UINT kind = messageType >> 24;
     if ((kind == kFilesInUse || kind == kRestartManagerFilesInUse) && msi.RecordGetStringW && msi.RecordSetStringW) {
         // Without its template the record formats as "1: ... 2: ...", which
@@ -157,7 +169,7 @@ INT WINAPI CMsiUIHandlerProxy::HandleRecord(LPVOID context, UINT messageType, MS
         if ((read == ERROR_SUCCESS && field[0] != L'\0') || read == ERROR_MORE_DATA)
             msi.RecordSetStringW(record, 0, L"");
     }
-    return self->HandleMessage(messageType, FormatRecord(msi, record));
+    return HandleMessage(messageType, FormatRecord(msi, record));
 }
 
 int CMsiUIHandlerProxy::HandleMessage(UINT messageType, const _stringx& text)

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,8 @@ public:
     {
         calls.push_back(L"progress " + Wide(message) + L"|" + std::to_wstring(current) + L"|" +
                         std::to_wstring(maximum) + L"|" + std::to_wstring(flags));
+        if (progressFails)
+            throw std::bad_alloc();
         *cancel = cancelAnswer;
         return S_OK;
     }
@@ -60,6 +63,7 @@ public:
     int errorAction = 1;
     int filesAction = 1;
     VARIANT_BOOL cancelAnswer = VARIANT_FALSE;
+    bool progressFails = false;
 };
 
 class MsiUIHandler : public testing::Test {
@@ -274,6 +278,17 @@ TEST_F(MsiUIHandler, CancelIsHandedToTheInstaller)
     Script().messages = {{kProgress, {L"", L"0", L"1000", L"0", L"0"}}, {0x04000000, {L"Info"}}};
     handler.Install(L"C:\\p\\a.msi", L"", 1, eputHide, false, L"", 0);
     EXPECT_EQ(Script().answers, (std::vector<int>{IDCANCEL, IDOK}));
+}
+
+// An answer that fails leaves the message to the installer, and the run
+// still ends with the previous handler put back.
+TEST_F(MsiUIHandler, AFailingAnswerStaysOnThisSideOfTheInstaller)
+{
+    handler.progressFails = true;
+    Script().messages = {{kProgress, {L"", L"0", L"1000", L"0", L"0"}}, {0x04000000, {L"Info"}}};
+    EXPECT_EQ(handler.Install(L"C:\\p\\a.msi", L"", 1, eputHide, false, L"", 0), 0u);
+    EXPECT_EQ(Script().answers, (std::vector<int>{0, IDOK}));
+    EXPECT_EQ(Script().calls.back(), L"handler restored");
 }
 
 // Full capture keeps action-data texts to itself.

@@ -22,7 +22,8 @@ public:
     HRESULT OnFilesInUse(const _stringx& message, int* action, short restartManager) override;
 
 private:
-    // Sends the call-back and reads the answer; false when no answer came.
+    // Sends the call-back and reads the answer into cancel and action; 0 and
+    // nothing changed when no answer of 12 bytes came back.
     HRESULT Exchange(DWORD code, DWORD flags, DWORD progressFlags, int current, int maximum, const _stringx& text,
                      DWORD* cancel, DWORD* action);
 

@@ -39,6 +39,8 @@ public:
     const MsiFunctions& Msi() const noexcept { return *m_msi; }
 
 private:
+    // The record's text, formatted, through HandleMessage.
+    int HandleRecordText(UINT messageType, MSIHANDLE_VALUE record);
     void HandleProgressRecord(const _stringx& text, VARIANT_BOOL* cancel, bool& cancelled);
     void ReportPosition(VARIANT_BOOL* cancel, bool& cancelled);
 
