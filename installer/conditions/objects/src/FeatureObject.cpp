@@ -62,7 +62,7 @@ STDMETHODIMP CFeatureObject::get_ActionState(BSTR* action)
 STDMETHODIMP CFeatureObject::get_Visible(BSTR* visible)
 {
     if (!visible)
-        return E_POINTER;
+        return E_INVALIDARG;
     if (!m_feature)
         return CO_E_OBJNOTCONNECTED;
     VARIANT_BOOL value = VARIANT_FALSE;

@@ -209,6 +209,7 @@ TEST_F(SuiteObjects, CodesOfTheNamesAndMembers)
     EXPECT_EQ(E_INVALIDARG, parcel->get_Eligible(nullptr));
     EXPECT_EQ(E_POINTER, feature->get_DisplayName(nullptr));
     EXPECT_EQ(E_INVALIDARG, feature->get_Cost(nullptr));
+    EXPECT_EQ(E_INVALIDARG, feature->get_Visible(nullptr));
     const auto platform = Own<IPlatformObject>(L"Platform", IID_IPlatformObject);
     ASSERT_TRUE(platform);
     EXPECT_EQ(E_POINTER, platform->get_FullVersion(nullptr));
