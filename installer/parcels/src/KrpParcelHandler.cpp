@@ -134,7 +134,9 @@ HRESULT CKrpParcelHandler::Run()
 
     const EnumInstallMode mode = engine.GetInstallMode();
     _stringx tempDisk1 = kr::get_temp_file_name(_stringx(), _stringx(), true);
-    if (!tempDisk1.ends_with_char(L'\\'))
+    // Without a name there is no folder: a lone backslash would make the
+    // clean-up below delete the current drive's root.
+    if (!tempDisk1.empty() && !tempDisk1.ends_with_char(L'\\'))
         tempDisk1 += L"\\";
 
     _stringx target;
@@ -148,6 +150,7 @@ HRESULT CKrpParcelHandler::Run()
         _stringx disk1;
         if (const HRESULT hr = LocateDisk1Folder(disk1); FAILED(hr)) {
             TraceFormat(KRP_SOURCE, L"KRP parcel: failed to locate disk1 target, error %x", hr);
+            m_lastStatus = hr;
             return hr;
         }
         target = disk1.path_combine(operation->GetTarget());
@@ -160,6 +163,7 @@ HRESULT CKrpParcelHandler::Run()
     if (!kr::path_test(target, kr::path_accept_file)) {
         TraceFormat(KRP_SOURCE, L"Parcel target exe does not exist");
         kr::delete_tree(tempDisk1, false);
+        m_lastStatus = kFileNotFound;
         return kFileNotFound;
     }
 

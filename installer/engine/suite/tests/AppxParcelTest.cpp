@@ -203,6 +203,66 @@ TEST_F(AppxParcel, LostOrRefusedAnswersAreFailures)
     EXPECT_NE(std::wstring::npos, m_trace.Messages().find(L"Appx parcel: failed to obtain proxy handler"));
 }
 
+// Records of the helper that do not hold what they name are not read past:
+// a request whose data is shorter than a sub-operation is neither logged nor
+// answered, a progress call-back without its value is skipped, and a full
+// name whose length splits a character gives no name.
+TEST_F(AppxParcel, HelperRecordsThatDoNotFitAreNotRead)
+{
+    std::vector<DWORD> answeredTypes;
+    {
+        ScriptedPeer peer([&](CNamedPipeHandler& helper) {
+            if (!ReadNext(helper))
+                return;
+            WriteWordMessage(helper, kPipeReply | kPipeRequest, 0);
+            const BYTE half[2] = {5, 0};
+            const std::vector<BYTE> shortRequest = WriteProxyRequest(11, 0, PipeBytes(half, sizeof(half)), {});
+            helper.WriteMessage(kPipeRequest, shortRequest.data(), static_cast<DWORD>(shortRequest.size()));
+            helper.WriteMessage(kPipeRequest, half, sizeof(half));
+            const DWORD shortProgress[2] = {1, 1};
+            helper.WriteMessage(kPipeCallback, shortProgress, sizeof(shortProgress));
+            WriteWordMessage(helper, kPipeCallback, 2);
+            WriteWordMessage(helper, kPipeReply | kPipeRequest, 0);
+            while (ReadNext(helper))
+                answeredTypes.push_back(helper.Type());
+        });
+        std::unique_ptr<CProxyHandler> end = peer.TakeEngineEnd();
+        m_services.setupEngine.appxHelper = end.get();
+        EXPECT_EQ(S_OK, RunOperation(L"Install", {{L"Target", L"app.msix"}}));
+        m_services.setupEngine.appxHelper = nullptr;
+    }
+    EXPECT_EQ(std::vector<DWORD>{}, answeredTypes);
+    EXPECT_EQ(std::wstring::npos, m_trace.Messages().find(L"Appx parcel: proxy request"));
+    EXPECT_TRUE(SinkCallsOf(2).empty());
+
+    m_services.mode = eimRemove;
+    m_parcel->SetAttribute(L"Name", L"Contoso.App");
+    ProxyRequestView remove;
+    std::vector<BYTE> removePayload;
+    {
+        ScriptedPeer peer([&](CNamedPipeHandler& helper) {
+            if (!ReadNext(helper))
+                return;
+            const DWORD oddName[3] = {0, 3, 0x00420041}; // "AB" with a length of 3 bytes
+            helper.WriteMessage(kPipeReply | kPipeRequest, oddName, sizeof(oddName));
+            if (!ReadNext(helper))
+                return;
+            removePayload.assign(helper.Payload().begin(), helper.Payload().end());
+            WriteWordMessage(helper, kPipeReply | kPipeRequest, 0);
+            WriteWordMessage(helper, kPipeCallback, 2);
+            WriteWordMessage(helper, kPipeReply | kPipeRequest, 0);
+            ReadNext(helper);
+        });
+        std::unique_ptr<CProxyHandler> end = peer.TakeEngineEnd();
+        m_services.setupEngine.appxHelper = end.get();
+        EXPECT_EQ(S_OK, RunOperation(L"Remove", {}));
+        m_services.setupEngine.appxHelper = nullptr;
+    }
+    ASSERT_TRUE(ReadProxyRequest(removePayload, remove));
+    EXPECT_EQ(0u, remove.data1.size());
+    EXPECT_EQ(PlainRecord(2, 0), HexOf(remove.data2.data(), remove.data2.size()));
+}
+
 TEST_F(AppxParcel, DetectionAsksTheHelper)
 {
     MosspakProcess helper("Contoso.App 0\n");

@@ -172,6 +172,7 @@ TEST_F(KrpParcel, ACancelFromTheUserInterfaceStopsTheSetup)
 TEST_F(KrpParcel, MissingTargetOrScriptEngineStopsTheRun)
 {
     EXPECT_EQ(static_cast<HRESULT>(0x80070002), RunOperation(L"Install", {{L"Target", L"absent.qlg"}}));
+    EXPECT_EQ(static_cast<HRESULT>(0x80070002), Handler().GetLastStatus()) << "the parcel's exit code";
     EXPECT_NE(std::wstring::npos, m_trace.Messages().find(L"Parcel target exe does not exist"));
     EXPECT_EQ(std::vector<DISPID>{1}, SinkIds());
 
@@ -186,6 +187,7 @@ TEST_F(KrpParcel, MaintenanceRunsTheSetupOfTheInstalledProduct)
     m_services.mode = eimRemove;
     RegisterProduct(nullptr);
     EXPECT_EQ(E_FAIL, RunOperation(L"Remove", {{L"Target", L"setup.qlg"}}));
+    EXPECT_EQ(E_FAIL, Handler().GetLastStatus());
     EXPECT_NE(std::wstring::npos, m_trace.Messages().find(L"KRP parcel: unable to obtain log file path (result 0)"));
     EXPECT_EQ(std::vector<DISPID>{1}, SinkIds());
 
