@@ -87,6 +87,16 @@ void DeleteSubkey(HKEY parent, const _stringx& name)
         RegDeleteKeyW(parent, name.c_str());
 }
 
+// A name that stands for one folder of its own: no separator, no drive, and
+// nothing the file system trims away (".", "..", trailing dots and blanks).
+bool IsPlainFolderName(const _stringx& name)
+{
+    if (name.empty() || name.ends_with_char(L'.') || name.ends_with_char(L' '))
+        return false;
+    return name.find(L'\\') == _stringx::npos && name.find(L'/') == _stringx::npos &&
+           name.find(L':') == _stringx::npos;
+}
+
 void CopyAsNormalFile(const _stringx& source, const _stringx& target)
 {
     kr::copy_file(source, target, kr::copy_chunk_size, false);
@@ -251,7 +261,8 @@ bool CMaintenanceRegistrar::CachedFolderIsDeletable() const
     if (!cached.is_absolute_path())
         return false;
     const _stringx folder = cached.path_folder();
-    return !folder.is_drive_root() && !m_texts[SuiteId].empty() && folder.path_file_name() == m_texts[SuiteId];
+    const _stringx& suite = m_texts[SuiteId];
+    return !folder.is_drive_root() && IsPlainFolderName(suite) && folder.path_file_name() == suite;
 }
 
 HRESULT CMaintenanceRegistrar::Unregister()

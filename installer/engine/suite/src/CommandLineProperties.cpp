@@ -13,6 +13,8 @@ constexpr wchar_t kMask[] = L"**********";
 using ArgumentBag = std::map<_stringx, _stringx, NoCaseLess>;
 
 // Every argument of the text; throws command_line_exception for a malformed one.
+// A name given twice keeps a value that is not empty, so a later empty one
+// does not leave the earlier value in clear.
 ArgumentBag ScanArguments(const _stringx& text)
 {
     ArgumentBag bag;
@@ -21,7 +23,7 @@ ArgumentBag ScanArguments(const _stringx& text)
         _stringx name;
         _stringx value;
         more = scanner.next(name, value);
-        if (!name.empty())
+        if (!name.empty() && (!value.empty() || !bag.count(name)))
             bag[name] = value;
     }
     return bag;

@@ -358,16 +358,17 @@ TEST(ArpRegistration, ProxyDeletesNoFolderButTheSuitesOwn)
     CProxyHandler* proxy = engine->GetElevatedProxy();
     ASSERT_NE(nullptr, proxy);
     const std::wstring id = kFailingId;
-    auto unregister = [&](const std::wstring& cached, DWORD operation = 0) {
+    auto unregister = [&](const std::wstring& cached, DWORD operation = 0, const std::wstring& suite = kFailingId) {
         ArpRecord record;
         record.operation = operation;
-        record.texts[CMaintenanceRegistrar::SuiteId] = id.c_str();
+        record.texts[CMaintenanceRegistrar::SuiteId] = suite.c_str();
         record.texts[CMaintenanceRegistrar::CachedLauncher] = cached.c_str();
         const std::vector<BYTE> bytes = WriteArpRecord(record);
         return static_cast<HRESULT>(
             proxy->SendRequest(8, 0, bytes.data(), static_cast<DWORD>(bytes.size()), nullptr, 0));
     };
     MakeFolder(root / L"other");
+    MakeFolder(root / L"other\\sub");
     WriteBytes(root / L"other\\keep.txt", "keep");
     MakeFolder(root / id);
     WriteBytes(root / (id + L"\\setup.exe"), "copy");
@@ -376,6 +377,9 @@ TEST(ArpRegistration, ProxyDeletesNoFolderButTheSuitesOwn)
     ASSERT_EQ(E_INVALIDARG, unregister(root / L"other\\setup.exe"));
     ASSERT_EQ(E_INVALIDARG, unregister(root / (id + L"\\setup.exe"), 7)) << "no such operation";
     ASSERT_EQ(E_INVALIDARG, unregister(L"relative\\" + id + L"\\setup.exe"));
+    // A suite id that is no plain folder name lets the folder's name lead elsewhere.
+    ASSERT_EQ(E_INVALIDARG, unregister(root / L"other\\sub\\..\\setup.exe", 0, L".."));
+    ASSERT_EQ(E_INVALIDARG, unregister(root / L"other\\sub/..\\setup.exe", 0, L"sub/.."));
     ASSERT_EQ(E_INVALIDARG, unregister(L""));
     ASSERT_EQ(E_INVALIDARG, unregister(L"C:\\"));
     EXPECT_TRUE(Exists(root / L"other\\keep.txt"));

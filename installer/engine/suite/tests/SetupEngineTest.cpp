@@ -202,6 +202,7 @@ TEST(SetupEngineTest, LoggedCommandLineMasksSecrets)
         {L"DBPASS=\"p w\" /silent", L"DBPASS=********** /silent"},
         {L"/DbPass=abc", L"/DbPass=**********"},
         {L"pin=1234 other=1234", L"pin=********** other=1234"},
+        {L"DbPass=abc DbPass=\"\"", L"DbPass=********** DbPass=**********"},
         {L"/silent", L"/silent"},
         {L"a\"b", L"**invalid command line**"},
     };

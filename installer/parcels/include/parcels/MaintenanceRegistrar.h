@@ -96,7 +96,7 @@ private:
     void PrepareRegistration();
     void PrepareIcon();
     _stringx UninstallKeyPath() const;
-    // Absolute, named by the suite id and no drive root: the only folder Unregister may delete.
+    // Absolute, named by the suite id (a plain name) and no drive root: the only folder Unregister may delete.
     bool CachedFolderIsDeletable() const;
 
     _stringx m_texts[ArpRecord::kTexts];
