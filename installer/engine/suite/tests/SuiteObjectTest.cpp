@@ -214,7 +214,7 @@ TEST_F(SuiteObjects, CodesOfTheNamesAndMembers)
     ASSERT_TRUE(platform);
     EXPECT_EQ(E_POINTER, platform->get_FullVersion(nullptr));
 
-    // A file that is not there has time 0: S_FALSE and no text; Value is not implemented.
+    // A file that is not there has time 0: S_FALSE and no text; a file has no Value to give.
     const auto file = Own<IFileObject>(L"File", IID_IFileObject);
     ASSERT_TRUE(file);
     EXPECT_EQ(S_OK, file->Ctor(com::Bstr(std::wstring_view(L"C:\\no\\such\\file.txt")).Get(), nullptr));
