@@ -33,6 +33,20 @@ BOOL WINAPI ScriptedProductInfo(DWORD, DWORD, DWORD, DWORD, DWORD* type)
 }
 
 // An extension that keeps what the features DLL does with it.
+// The package manager's place: the 64-bit system folder, which a 32-bit
+// process reaches through Sysnative.
+std::wstring PackageManagerPath()
+{
+    wchar_t system[MAX_PATH] = {};
+    if (kr::is_wow64()) {
+        GetWindowsDirectoryW(system, MAX_PATH);
+        wcscat(system, L"\\Sysnative");
+    } else {
+        GetSystemDirectoryW(system, MAX_PATH);
+    }
+    return std::wstring(system) + L"\\pkgmgr.exe";
+}
+
 class RecordingExtension final : public ISuiteExtension2 {
 public:
     explicit RecordingExtension(const std::wstring& features) : m_features(features) {}
@@ -267,15 +281,7 @@ TEST_F(WindowsFeatures, TheEngineKeepsWhatSetupXmlDefines)
 TEST_F(WindowsFeatures, BeforeWindows8ThePackageManagerRunsInTheElevatedProxy)
 {
     SetOS(6, 1, VER_NT_WORKSTATION);
-    // The 64-bit system folder, as a 32-bit process reaches it.
-    wchar_t system[MAX_PATH] = {};
-    if (kr::is_wow64()) {
-        GetWindowsDirectoryW(system, MAX_PATH);
-        wcscat(system, L"\\Sysnative");
-    } else {
-        GetSystemDirectoryW(system, MAX_PATH);
-    }
-    const std::wstring program = std::wstring(system) + L"\\pkgmgr.exe";
+    const std::wstring program = PackageManagerPath();
     ASSERT_TRUE(CopyFileW((ProgramFolder() + L"pkgmgr.exe").c_str(), program.c_str(), FALSE));
     DeleteFileW((program + L".log").c_str());
     WriteBytes(program + L".exit", "3010");
@@ -469,13 +475,6 @@ private:
     CSetupEngine& m_engine;
     IProxyProvider* m_previous;
 };
-
-std::wstring PackageManagerPath()
-{
-    wchar_t system[MAX_PATH] = {};
-    GetSystemDirectoryW(system, MAX_PATH);
-    return std::wstring(system) + L"\\pkgmgr.exe";
-}
 
 // Runs in the restricted child.
 TEST_F(WindowsFeaturesRun, DISABLED_RestrictedEngineReport)
