@@ -130,7 +130,8 @@ TEST_F(SuiteObjects, ObjectExpressionsExpandThroughTheEngine)
         {L"[@Platform.Value]", L"603", false, L""},
         {L"[@Platform.MajorVersion].[@Platform.MinorVersion] [@Platform.BuildNumber]", L"6.3 9600", false, L""},
         {L"[@Platform.ProductType] [@Platform.CSDVersion]", L"1 Service Pack 9", false, L""},
-        {L"[@Platform.Architecture]", sizeof(void*) == 8 ? L"x64" : L"x86", false, L""},
+        // The system's architecture, whatever the process's: the test's Wine prefix is a 64-bit one.
+        {L"[@Platform.Architecture]", L"x64", false, L""},
         // Only the exact names are the launcher's own; the rest go the resource-DLL way.
         {L"[@platform.FullVersion]", L"", false, kInvalidName + std::wstring(L"Dll '', Object 'platform'")},
         {L"[@FILE([DatedFile]).Content]", L"", false, kInvalidName + std::wstring(L"Dll '', Object 'FILE'")},

@@ -499,7 +499,9 @@ TEST_F(WindowsFeaturesRun, DISABLED_RestrictedEngineReport)
         if (event.id == 12)
             messages += event.file + L"|";
     report.Put(L"messages", messages);
-    const std::wstring dll = m_engine->GetStagingFolder().path_combine(L"KRWindowsFeaturesAction.dll").c_str();
+    // A 32-bit engine on 64-bit Windows stages the 64-bit DLL.
+    const wchar_t* name = kr::is_wow64() ? L"KRWindowsFeaturesAction64.dll" : L"KRWindowsFeaturesAction.dll";
+    const std::wstring dll = m_engine->GetStagingFolder().path_combine(name).c_str();
     report.Put(L"read", ReadWideLines(dll + L".log").at(0));
     HANDLE veltrun = Slots().elevated && Slots().elevatedX64
                          ? FindChildProcess(GetProcessId(Slots().elevated->Process()), L"Veltrun64.exe")
