@@ -7,33 +7,64 @@
 #include <vector>
 
 #include "NotElevatedProcess.h"
+#include "ProcessParameters.h"
 #include "parcels/PipeRecords.h"
 
 namespace proxy_testing {
 
 namespace {
 
-// Same-bitness fallback: the command line from the process's parameter block.
-std::wstring CommandLineFromPeb(HANDLE process)
+#ifndef _WIN64
+// A 32-bit process cannot read a 64-bit one's parameter block, so the 64-bit
+// probe beside the companion reads it from an inherited handle.
+std::wstring CommandLineThroughProbe(HANDLE process)
 {
-    PROCESS_BASIC_INFORMATION basic = {};
-    ULONG length = 0;
-    if (NtQueryInformationProcess(process, ProcessBasicInformation, &basic, sizeof(basic), &length) < 0)
+    HANDLE inherited = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), process, GetCurrentProcess(), &inherited,
+                         PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, TRUE, 0))
         return L"";
-    constexpr SIZE_T kParametersAt = sizeof(void*) == 8 ? 0x20 : 0x10;
-    constexpr SIZE_T kCommandLineAt = sizeof(void*) == 8 ? 0x70 : 0x40;
-    BYTE* parameters = nullptr;
-    UNICODE_STRING text = {};
-    SIZE_T read = 0;
-    if (!ReadProcessMemory(process, reinterpret_cast<BYTE*>(basic.PebBaseAddress) + kParametersAt, &parameters,
-                           sizeof(parameters), &read) ||
-        !ReadProcessMemory(process, parameters + kCommandLineAt, &text, sizeof(text), &read))
-        return L"";
-    std::wstring result(text.Length / sizeof(wchar_t), L'\0');
-    if (!ReadProcessMemory(process, text.Buffer, result.data(), text.Length, &read))
-        return L"";
-    return result;
+    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    std::wstring line;
+    if (CreatePipe(&readEnd, &writeEnd, &attributes, 0)) {
+        SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+        std::wstring command = L"\"" + std::wstring(COMPANION_BIN) + L"\\CommandLineProbe.exe\" " +
+                               std::to_wstring(reinterpret_cast<ULONG_PTR>(inherited));
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = writeEnd;
+        startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+        PROCESS_INFORMATION started = {};
+        const BOOL ran = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                                        nullptr, &startup, &started);
+        CloseHandle(writeEnd);
+        if (ran) {
+            std::vector<char> bytes;
+            char chunk[4096];
+            DWORD read = 0;
+            while (ReadFile(readEnd, chunk, sizeof(chunk), &read, nullptr) && read)
+                bytes.insert(bytes.end(), chunk, chunk + read);
+            WaitForSingleObject(started.hProcess, INFINITE);
+            CloseHandle(started.hThread);
+            CloseHandle(started.hProcess);
+            line.assign(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+        }
+        CloseHandle(readEnd);
+    }
+    CloseHandle(inherited);
+    return line;
 }
+
+bool IsForeign64BitProcess(HANDLE process)
+{
+    BOOL selfWow64 = FALSE;
+    BOOL targetWow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &selfWow64) && selfWow64 &&
+           IsWow64Process(process, &targetWow64) && !targetWow64;
+}
+#endif
 
 constexpr wchar_t kReportVariable[] = L"ENGINE_PROXY_TEST_REPORT";
 
@@ -129,6 +160,10 @@ std::wstring ProcessCommandLine(HANDLE process)
         const auto* text = reinterpret_cast<const UNICODE_STRING*>(buffer.data());
         return std::wstring(text->Buffer, text->Length / sizeof(wchar_t));
     }
+#ifndef _WIN64
+    if (IsForeign64BitProcess(process))
+        return CommandLineThroughProbe(process);
+#endif
     return CommandLineFromPeb(process);
 }
 

@@ -32,7 +32,6 @@ BOOL WINAPI ScriptedProductInfo(DWORD, DWORD, DWORD, DWORD, DWORD* type)
     return g_productKnown;
 }
 
-// An extension that keeps what the features DLL does with it.
 // The package manager's place: the 64-bit system folder, which a 32-bit
 // process reaches through Sysnative.
 std::wstring PackageManagerPath()
@@ -47,6 +46,14 @@ std::wstring PackageManagerPath()
     return std::wstring(system) + L"\\pkgmgr.exe";
 }
 
+// The system's package manager is a program of the system's architecture, so
+// a 32-bit test places the 64-bit stand-in there.
+std::wstring PackageManagerStandIn()
+{
+    return kr::is_wow64() ? std::wstring(COMPANION_BIN) + L"\\pkgmgr.exe" : ProgramFolder() + L"pkgmgr.exe";
+}
+
+// An extension that keeps what the features DLL does with it.
 class RecordingExtension final : public ISuiteExtension2 {
 public:
     explicit RecordingExtension(const std::wstring& features) : m_features(features) {}
@@ -282,7 +289,7 @@ TEST_F(WindowsFeatures, BeforeWindows8ThePackageManagerRunsInTheElevatedProxy)
 {
     SetOS(6, 1, VER_NT_WORKSTATION);
     const std::wstring program = PackageManagerPath();
-    ASSERT_TRUE(CopyFileW((ProgramFolder() + L"pkgmgr.exe").c_str(), program.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW((PackageManagerStandIn()).c_str(), program.c_str(), FALSE));
     DeleteFileW((program + L".log").c_str());
     WriteBytes(program + L".exit", "3010");
     ThreadProxy proxy;
@@ -526,7 +533,7 @@ TEST_F(WindowsFeaturesRun, DISABLED_RestrictedEngineReport)
 TEST(WindowsFeaturesRunTest, ARestrictedEngineTurnsFeaturesOnThroughTheElevatedProxy)
 {
     const std::wstring program = PackageManagerPath();
-    ASSERT_TRUE(CopyFileW((ProgramFolder() + L"pkgmgr.exe").c_str(), program.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW((PackageManagerStandIn()).c_str(), program.c_str(), FALSE));
     DeleteFileW((program + L".log").c_str());
     WriteBytes(program + L".exit", "3010");
     auto report = RunReportingChild(L"WindowsFeaturesRun.DISABLED_RestrictedEngineReport", true);
