@@ -167,7 +167,9 @@ int wmain(int argc, wchar_t** argv)
     if (argc < 4)
         return ERROR_INVALID_PARAMETER;
     const Script script = ReadScript(argv[2]);
+    // Unbuffered: each line is in the file before the answer that lets the engine go on.
     std::ofstream log(argv[3], std::ios::app);
+    log << std::unitbuf;
     CProxyHandler pipe{_stringx(argv[1])};
     if (pipe.Pipe() == INVALID_HANDLE_VALUE)
         return static_cast<int>(GetLastError());
@@ -182,7 +184,6 @@ int wmain(int argc, wchar_t** argv)
         ProxyRequestView request;
         if (!ReadProxyRequest(pipe.Payload(), request)) {
             log << "malformed request\n";
-            log.flush();
             WriteWords(pipe, kReplyToRequest, {ERROR_INVALID_PARAMETER});
             continue;
         }
@@ -195,7 +196,6 @@ int wmain(int argc, wchar_t** argv)
             scripted != script.operations.end()) {
             log << " operation\n";
             const bool keep = RunOperation(pipe, scripted->second, log);
-            log.flush();
             if (!keep)
                 return 0;
         } else if (request.code == kAppxRequest && operation == kFullName) {
@@ -206,7 +206,6 @@ int wmain(int argc, wchar_t** argv)
             log << " answer " << status << "\n";
             WriteWords(pipe, kReplyToRequest, {status});
         }
-        log.flush();
     }
     return 0;
 }
